@@ -1,0 +1,10 @@
+#include "runtime/settings.h"
+
+namespace wv {
+
+Settings& settings() {
+    static Settings s;
+    return s;
+}
+
+}  // namespace wv

@@ -1,0 +1,73 @@
+// FPT memo files: the texts of a table's memo fields, kept in runs of fixed-size blocks with two
+// free lists inside the file (the "FlexFile3" variant). The table refers to a memo by the number
+// of its first block.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "storage/platform.h"
+
+namespace wv {
+
+class MemoFile {
+public:
+    static constexpr uint32_t kDefaultBlockSize = 64;
+    static constexpr size_t kHeaderSize = 1024;
+
+    // Creates a memo file holding a fresh header (truncating an existing one) and opens it
+    // exclusively. Raises 20/1005 (retry offered); null when it could not be created.
+    static std::unique_ptr<MemoFile> create(const std::string& path,
+                                            uint32_t blockSize = kDefaultBlockSize);
+    // Opens an existing memo file with the table's sharing and read-only mode. Raises 21/1002
+    // (retry and default offered) or 32/1012 for a block size of 0; null on failure.
+    static std::unique_ptr<MemoFile> open(const std::string& path, bool shared, bool readOnly);
+    ~MemoFile();
+
+    // The text of the memo starting at `block` (0: empty). Raises 23/1010 when the block cannot
+    // be read in full; false after an error.
+    bool read(uint32_t block, std::string* out);
+    // Replaces the memo at oldBlock (0: none) by text and gives the block that now holds it in
+    // *newBlock (0 for an empty text). Takes the memo write lock in shared mode. Raises 41/1038,
+    // 24/1011, 32/1012 (free list of the wrong type) or 23/1010; false after an error, with
+    // *newBlock left as oldBlock.
+    bool write(uint32_t oldBlock, std::string_view text, uint32_t* newBlock);
+
+    // Pack, driven by the table while it moves its live records down: begin, then copy each memo
+    // still referred to (giving its new block), then finish, which puts the compacted contents in
+    // place. abort() drops the temporary file and leaves the memo file as it was.
+    bool beginPack();
+    bool packCopy(uint32_t oldBlock, uint32_t* newBlock);
+    bool finishPack();
+    void abortPack();
+
+    // Rewrites the memo file as a fresh header only.
+    bool zap();
+    // Asks the OS to put the file's buffers on disk.
+    bool sync();
+
+    uint32_t blockSize() const { return blockSize_; }
+    bool flexible() const { return flexible_; }
+    const std::string& path() const { return path_; }
+
+    // A memo reference as it stands in a 10-byte table field: the block number right-aligned in
+    // blanks; ten blanks (or a field starting with NUL) mean no memo. parseRef gives false for
+    // anything else (a corruption). 4-byte fields hold the number in binary, little-endian.
+    static bool parseRef(const char* field, size_t len, uint32_t* block);
+    static void formatRef(uint32_t block, char* field, size_t len);
+
+private:
+    MemoFile() = default;
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+    std::unique_ptr<os::File> file_;
+    std::string path_;
+    uint32_t blockSize_ = kDefaultBlockSize;
+    bool flexible_ = false;
+    bool shared_ = false;
+    bool readOnly_ = false;
+};
+
+}  // namespace wv

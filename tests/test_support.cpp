@@ -1,0 +1,86 @@
+#include "tests/test_support.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace wv::test {
+
+TempDir::TempDir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "wvtest.XXXXXX").string();
+    char* p = mkdtemp(tmpl.data());
+    path_ = p ? p : tmpl;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::string readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void writeBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+ErrorRecorder::ErrorRecorder() {
+    prev_ = setErrorHandler([this](const Error& e) {
+        errors.push_back(e);
+        if (e.genCode == gen::kZeroDiv) return ErrorChoice::Zero;
+        if ((e.genCode == gen::kOpen && (e.osCode == 32 || e.osCode == 5) && e.canDefault) ||
+            (e.genCode == gen::kAppendLock && e.canDefault))
+            setNetErr(true);
+        return ErrorChoice::Default;
+    });
+}
+
+ErrorRecorder::~ErrorRecorder() { setErrorHandler(std::move(prev_)); }
+
+std::string ErrorRecorder::last() const {
+    if (errors.empty()) return "";
+    return std::to_string(errors.back().genCode) + "/" + std::to_string(errors.back().subCode);
+}
+
+
+RunResult run(const std::vector<std::string>& argv, const std::string& input) {
+    RunResult r;
+    TempDir tmp;
+    std::string inPath = tmp.file("in"), outPath = tmp.file("out"), errPath = tmp.file("err");
+    writeBytes(inPath, input);
+    pid_t pid = fork();
+    if (pid == 0) {
+        FILE* in = freopen(inPath.c_str(), "rb", stdin);
+        FILE* out = freopen(outPath.c_str(), "wb", stdout);
+        FILE* err = freopen(errPath.c_str(), "wb", stderr);
+        if (!in || !out || !err) _exit(127);
+        std::vector<char*> args;
+        for (auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    int st = 0;
+    waitpid(pid, &st, 0);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    r.out = readBytes(outPath);
+    r.err = readBytes(errPath);
+    return r;
+}
+
+RunResult db(const std::vector<std::string>& args, const std::string& input) {
+    std::vector<std::string> argv{WV_DB_TOOL};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return run(argv, input);
+}
+
+}  // namespace wv::test
