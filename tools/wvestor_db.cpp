@@ -1,1 +1,358 @@
-int main() { return 0; }
+// wvestor-db: the data-file tool for administrators and scripts. Texts on the terminal and in
+// CSV files are UTF-8; in the tables they are code page 1252.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "runtime/codepage.h"
+#include "runtime/date.h"
+#include "runtime/error.h"
+#include "runtime/numtext.h"
+#include "storage/dbf.h"
+#include "tools/csv.h"
+
+namespace {
+
+using wv::DbfTable;
+using wv::Value;
+
+const char kUsage[] =
+    "usage: wvestor-db COMMAND TABLE [ARGS]\n"
+    "\n"
+    "  create TABLE NAME:TYPE:LEN[:DEC] ...   create a table (types C N F D L M)\n"
+    "  append TABLE [--exclusive] NAME=VALUE ...\n"
+    "                                         append one record, print its number\n"
+    "  import TABLE FILE.csv                  append every row of a CSV file, print the count\n"
+    "  dump TABLE [--all]                     the records as CSV on standard output\n"
+    "  info TABLE                             header, fields and memo file\n"
+    "  delete TABLE RECNO                     mark a record deleted\n"
+    "  recall TABLE RECNO                     take the deletion mark off a record\n"
+    "  pack TABLE                             remove deleted records (exclusive use)\n"
+    "  zap TABLE                              remove every record (exclusive use)\n"
+    "\n"
+    "Values: text as given, numbers in decimal, dates YYYYMMDD, logicals T/F, memos as text.\n"
+    "Exit status 0 on success, 1 with a one-line reason on standard error otherwise.\n";
+
+[[noreturn]] void fail(const std::string& reason) {
+    std::fprintf(stderr, "wvestor-db: %s\n", reason.c_str());
+    std::exit(1);
+}
+
+// Any storage error ends the tool with its one-line description.
+wv::ErrorChoice toolHandler(const wv::Error& e) {
+    if (e.genCode == wv::gen::kZeroDiv) return wv::ErrorChoice::Zero;
+    fail(wv::toUtf8(wv::errorMessage(e)));
+}
+
+std::unique_ptr<DbfTable> openTable(const std::string& path, bool shared, bool readOnly) {
+    DbfTable::OpenOptions o;
+    o.shared = shared;
+    o.readOnly = readOnly;
+    auto t = DbfTable::open(path, o);
+    if (!t) fail("cannot open " + path);
+    return t;
+}
+
+uint32_t parseRecno(const std::string& s) {
+    char* end = nullptr;
+    unsigned long n = std::strtoul(s.c_str(), &end, 10);
+    if (s.empty() || *end || n == 0 || n > 0xFFFFFFFFUL) fail("not a record number: " + s);
+    return uint32_t(n);
+}
+
+// A value typed for a field from its command-line or CSV text (UTF-8).
+Value parseValue(const wv::FieldInfo& f, const std::string& text) {
+    switch (f.type) {
+        case 'N':
+        case 'F':
+        case 'I':
+        case 'B':
+        case 'Y': {
+            std::string t = text;
+            while (!t.empty() && t.back() == ' ') t.pop_back();
+            size_t i = t.find_first_not_of(' ');
+            t = i == std::string::npos ? "" : t.substr(i);
+            if (t.empty()) return Value::number(0, f.len, f.dec);
+            char* end = nullptr;
+            double d = std::strtod(t.c_str(), &end);
+            if (*end || t.find_first_of("xXeEnNiI") != std::string::npos)
+                fail("field " + f.name + ": not a number: " + text);
+            return Value::number(d, f.len, f.dec);
+        }
+        case 'D':
+        case 'T': {
+            if (text.find_first_not_of(' ') == std::string::npos) return Value(wv::Date{});
+            wv::Date d = text.size() == 8 ? wv::stod(text) : wv::Date{};
+            if (d.empty()) fail("field " + f.name + ": not a date (YYYYMMDD): " + text);
+            return Value(d);
+        }
+        case 'L':
+            if (text == "T" || text == "t" || text == "Y" || text == "y") return Value(true);
+            if (text == "F" || text == "f" || text == "N" || text == "n" || text.empty())
+                return Value(false);
+            fail("field " + f.name + ": not a logical (T/F): " + text);
+        default:
+            return Value(wv::fromUtf8(text));
+    }
+}
+
+// A field's value as dump writes it.
+std::string dumpValue(DbfTable& t, size_t i) {
+    const wv::FieldInfo& f = t.field(i);
+    const char* rec = t.recordBuffer();
+    if (!rec) return "";
+    Value v = t.decode(i, rec);
+    if (v.isNil()) return "";
+    switch (f.type) {
+        case 'N':
+        case 'F': {
+            std::string s(rec + f.offset, f.len);
+            size_t a = s.find_first_not_of(' ');
+            if (a == std::string::npos) return "";
+            size_t b = s.find_last_not_of(' ');
+            return s.substr(a, b - a + 1);
+        }
+        case 'I':
+        case '+':
+        case 'Y':
+        case 'B': {
+            char buf[64];
+            std::snprintf(buf, sizeof buf, "%.*f", f.type == 'Y' ? 4 : f.type == 'B' ? f.dec : 0,
+                          v.num());
+            return buf;
+        }
+        case 'D':
+        case 'T':
+            return v.date().empty() ? "" : wv::dtos(v.date());
+        case 'L':
+            return v.logical() ? "T" : "F";
+        case 'C': {
+            std::string s = v.text();
+            while (!s.empty() && s.back() == ' ') s.pop_back();
+            return wv::toUtf8(s);
+        }
+        default:
+            return wv::toUtf8(v.text());
+    }
+}
+
+bool hidden(const wv::FieldInfo& f) { return f.type == '0' || (f.flags & 0x01); }
+
+// Sets every NAME=VALUE on the current (locked) record.
+void putAll(DbfTable& t, const std::vector<std::pair<std::string, std::string>>& values) {
+    for (const auto& [name, text] : values) {
+        int i = t.fieldIndex(wv::fromUtf8(name));
+        if (i < 0) fail("no field " + name + " in " + t.path());
+        if (!t.put(size_t(i), parseValue(t.field(size_t(i)), text)))
+            fail("cannot set field " + name);
+    }
+}
+
+uint32_t appendRecord(DbfTable& t,
+                      const std::vector<std::pair<std::string, std::string>>& values) {
+    if (!t.append()) fail("cannot append to " + t.path());
+    putAll(t, values);
+    uint32_t n = t.recNo();
+    if (!t.flush()) fail("cannot write " + t.path());
+    t.unlockAll();
+    return n;
+}
+
+int cmdCreate(const std::vector<std::string>& a) {
+    if (a.size() < 2) fail("create needs a table and at least one field");
+    std::vector<wv::FieldDef> defs;
+    for (size_t i = 1; i < a.size(); ++i) {
+        std::vector<std::string> parts;
+        std::stringstream ss(a[i]);
+        std::string p;
+        while (std::getline(ss, p, ':')) parts.push_back(p);
+        if (parts.size() < 2 || parts.size() > 4 || parts[1].size() != 1)
+            fail("bad field (NAME:TYPE:LEN[:DEC]): " + a[i]);
+        wv::FieldDef d;
+        d.name = parts[0];
+        d.type = char(std::toupper(static_cast<unsigned char>(parts[1][0])));
+        auto num = [&](const std::string& s) {
+            char* end = nullptr;
+            long v = std::strtol(s.c_str(), &end, 10);
+            if (s.empty() || *end || v < 0 || v > 65535) fail("bad field length: " + a[i]);
+            return int(v);
+        };
+        d.len = parts.size() > 2 ? num(parts[2]) : 0;
+        d.dec = parts.size() > 3 ? num(parts[3]) : 0;
+        if (parts.size() == 2 && d.type != 'D' && d.type != 'L' && d.type != 'M')
+            fail("field needs a length: " + a[i]);
+        defs.push_back(d);
+    }
+    auto t = DbfTable::create(a[0], defs);
+    if (!t || !t->close()) fail("cannot create " + a[0]);
+    return 0;
+}
+
+std::vector<std::pair<std::string, std::string>> assignments(const std::vector<std::string>& a,
+                                                              size_t from) {
+    std::vector<std::pair<std::string, std::string>> v;
+    for (size_t i = from; i < a.size(); ++i) {
+        size_t eq = a[i].find('=');
+        if (eq == std::string::npos || eq == 0) fail("expected NAME=VALUE: " + a[i]);
+        v.emplace_back(a[i].substr(0, eq), a[i].substr(eq + 1));
+    }
+    return v;
+}
+
+int cmdAppend(const std::vector<std::string>& a) {
+    if (a.empty()) fail("append needs a table");
+    bool exclusive = false;
+    std::vector<std::string> rest;
+    for (size_t i = 1; i < a.size(); ++i) {
+        if (a[i] == "--exclusive")
+            exclusive = true;
+        else
+            rest.push_back(a[i]);
+    }
+    auto t = openTable(a[0], !exclusive, false);
+    uint32_t n = appendRecord(*t, assignments(rest, 0));
+    if (!t->close()) fail("cannot close " + a[0]);
+    std::printf("%u\n", n);
+    return 0;
+}
+
+int cmdImport(const std::vector<std::string>& a) {
+    if (a.size() != 2) fail("import needs a table and a CSV file");
+    std::ifstream in(a[1], std::ios::binary);
+    if (!in) fail("cannot read " + a[1]);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    wv::tools::CsvReader csv(ss.str());
+    std::vector<std::string> header;
+    if (!csv.next(&header)) fail(a[1] + ": no header row");
+    if (!header.empty() && header[0].rfind("\xEF\xBB\xBF", 0) == 0) header[0].erase(0, 3);
+    auto t = openTable(a[0], true, false);
+    for (const std::string& h : header)
+        if (t->fieldIndex(wv::fromUtf8(h)) < 0) fail(a[1] + ": no field " + h + " in " + a[0]);
+    std::vector<std::string> row;
+    unsigned long count = 0;
+    while (csv.next(&row)) {
+        if (row.size() == 1 && row[0].empty()) continue;  // blank line
+        if (row.size() != header.size())
+            fail(a[1] + ": row " + std::to_string(count + 2) + " has " +
+                 std::to_string(row.size()) + " values, the header " +
+                 std::to_string(header.size()));
+        std::vector<std::pair<std::string, std::string>> values;
+        for (size_t i = 0; i < row.size(); ++i) values.emplace_back(header[i], row[i]);
+        appendRecord(*t, values);
+        ++count;
+    }
+    if (!csv.error().empty()) fail(a[1] + ": " + csv.error());
+    if (!t->close()) fail("cannot close " + a[0]);
+    std::printf("%lu\n", count);
+    return 0;
+}
+
+int cmdDump(const std::vector<std::string>& a) {
+    if (a.empty()) fail("dump needs a table");
+    bool all = false;
+    for (size_t i = 1; i < a.size(); ++i) {
+        if (a[i] == "--all")
+            all = true;
+        else
+            fail("unknown option " + a[i]);
+    }
+    auto t = openTable(a[0], true, true);
+    std::string out;
+    std::vector<std::string> row{"_RECNO"};
+    if (all) row.push_back("_DELETED");
+    std::vector<size_t> shown;
+    for (size_t i = 0; i < t->fieldCount(); ++i) {
+        if (hidden(t->field(i))) continue;
+        shown.push_back(i);
+        row.push_back(wv::toUtf8(t->field(i).name));
+    }
+    wv::tools::csvAppendRow(out, row);
+    uint32_t count = t->recCount();
+    for (uint32_t k = 1; k <= count; ++k) {
+        t->goTo(k);
+        bool del = t->deleted();
+        if (del && !all) continue;
+        row.clear();
+        row.push_back(std::to_string(k));
+        if (all) row.push_back(del ? "T" : "F");
+        for (size_t i : shown) row.push_back(dumpValue(*t, i));
+        wv::tools::csvAppendRow(out, row);
+        if (out.size() > (1 << 16)) {
+            std::fwrite(out.data(), 1, out.size(), stdout);
+            out.clear();
+        }
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return 0;
+}
+
+int cmdInfo(const std::vector<std::string>& a) {
+    if (a.size() != 1) fail("info needs a table");
+    auto t = openTable(a[0], true, true);
+    std::printf("version: 0x%02X\n", t->version());
+    std::printf("records (header): %u\n", t->headerCount());
+    std::printf("records (file size): %u\n", t->recCount());
+    std::printf("header length: %u\n", t->headerLength());
+    std::printf("record length: %u\n", t->recordLength());
+    std::printf("table flags: 0x%02X\n", t->tableFlags());
+    std::printf("code page mark: 0x%02X\n", t->codePageMark());
+    for (size_t i = 0; i < t->fieldCount(); ++i) {
+        const wv::FieldInfo& f = t->field(i);
+        std::printf("field: %s %c %u %u\n", wv::toUtf8(f.name).c_str(), f.type, f.len, f.dec);
+    }
+    if (t->memo()) {
+        std::printf("memo file: %s\n", t->memoPath().c_str());
+        std::printf("memo block size: %u\n", t->memo()->blockSize());
+    }
+    return 0;
+}
+
+int cmdMark(const std::vector<std::string>& a, bool del) {
+    if (a.size() != 2) fail(std::string(del ? "delete" : "recall") + " needs a table and RECNO");
+    uint32_t n = parseRecno(a[1]);
+    auto t = openTable(a[0], true, false);
+    if (n > t->recCount()) fail("no record " + a[1] + " in " + a[0]);
+    t->goTo(n);
+    if (!t->rlock()) fail("record " + a[1] + " is locked by another user");
+    bool ok = del ? t->deleteRecord() : t->recall();
+    t->unlockAll();
+    if (!ok || !t->close()) fail("cannot write " + a[0]);
+    return 0;
+}
+
+int cmdPackZap(const std::vector<std::string>& a, bool zap) {
+    if (a.size() != 1) fail(std::string(zap ? "zap" : "pack") + " needs a table");
+    auto t = openTable(a[0], false, false);
+    bool ok = zap ? t->zap() : t->pack();
+    if (!ok || !t->close()) fail("cannot " + std::string(zap ? "zap " : "pack ") + a[0]);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        std::fputs(kUsage, args.empty() ? stderr : stdout);
+        return args.empty() ? 1 : 0;
+    }
+    wv::setErrorHandler(toolHandler);
+    std::string cmd = args[0];
+    std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (cmd == "create") return cmdCreate(rest);
+    if (cmd == "append") return cmdAppend(rest);
+    if (cmd == "import") return cmdImport(rest);
+    if (cmd == "dump") return cmdDump(rest);
+    if (cmd == "info") return cmdInfo(rest);
+    if (cmd == "delete") return cmdMark(rest, true);
+    if (cmd == "recall") return cmdMark(rest, false);
+    if (cmd == "pack") return cmdPackZap(rest, false);
+    if (cmd == "zap") return cmdPackZap(rest, true);
+    fail("unknown command " + cmd + " (try --help)");
+}
