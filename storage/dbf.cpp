@@ -803,7 +803,7 @@ void DbfTable::unlockHeader() {
     headerLocked_ = false;
 }
 
-bool DbfTable::writeHeader() {
+bool DbfTable::writeHeader(bool countKnown) {
     if (readOnly_) {
         raise(gen::kReadOnly, 1025, kReadOnly, false, false);
         return false;
@@ -817,7 +817,9 @@ bool DbfTable::writeHeader() {
     if (shared_) {
         took = !headerLocked_;
         if (took && !lockHeader()) return false;
-        refreshCount();
+        // Under the header lock no one else extends the file: after an append that wrote the
+        // last record the count is already the size-derived one.
+        if (!countKnown) refreshCount();
     } else {
         uint8_t eof = 0x1A;
         uint64_t end = uint64_t(headerLen_) + uint64_t(count_) * recordLen_;
@@ -876,7 +878,7 @@ bool DbfTable::append(bool releaseLocks) {
             raise(gen::kWrite, 1011, kWriteErr, false, false);
             return false;
         }
-        ok = writeHeader();
+        ok = writeHeader(true);
         unlockHeader();
         if (!ok) return false;
     }

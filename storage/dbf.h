@@ -204,7 +204,7 @@ private:
     bool refreshCount();
     bool ensureRead();
     bool goCold();
-    bool writeHeader();
+    bool writeHeader(bool countKnown = false);
     bool lockHeader();
     void unlockHeader();
     bool lockRecordByte(uint32_t n);

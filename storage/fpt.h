@@ -61,6 +61,12 @@ public:
 private:
     MemoFile() = default;
     struct Impl;
+    struct Space;
+    bool loadSpace(Space* s);
+    bool freeBlock(Space* s, uint32_t block);
+    bool allocate(Space* s, uint64_t need, uint32_t* at);
+    bool writeBlock(os::File& f, uint32_t block, uint32_t type, const void* data, size_t len);
+
     std::unique_ptr<Impl> impl_;
     std::unique_ptr<os::File> file_;
     std::string path_;
