@@ -12,4 +12,9 @@ std::string toUtf8(std::string_view cp1252);
 // CP1252 bytes themselves, so that nothing is lost from text that was not UTF-8 to begin with.
 std::string fromUtf8(std::string_view utf8);
 
+// Capitals in code page 1252: a..z and the accented letters (á → Á, ñ → Ñ, š → Š, ÿ → Ÿ...);
+// letters without a capital in the code page (ß, µ) stay as they are.
+char upperCaseChar(char c);
+std::string upperCase(std::string_view cp1252);
+
 }  // namespace wv

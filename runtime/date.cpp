@@ -1,6 +1,7 @@
 #include "runtime/date.h"
 
 #include <cctype>
+#include <cstdio>
 #include <ctime>
 
 #include "runtime/settings.h"

@@ -69,10 +69,12 @@ ErrorChoice errorSys(const Error& e) {
         std::fprintf(stderr, "%s from Errorsys\n", toUtf8(e.description).c_str());
         std::exit(1);
     }
-    g_presenting = true;
-    ErrorChoice c = presenter()(e);
-    g_presenting = false;
-    return c;
+    // Cleared however the presenter leaves (a scripted one may throw).
+    struct Presenting {
+        Presenting() { g_presenting = true; }
+        ~Presenting() { g_presenting = false; }
+    } presenting;
+    return presenter()(e);
 }
 
 ErrorChoice stderrPresenter(const Error& e) {

@@ -81,7 +81,7 @@ double val(std::string_view s) {
     double v = double(mant);
     if (extra) v *= pow10(extra);
     if (scale) v /= pow10(scale);
-    return neg ? -v : v;
+    return neg && v != 0 ? -v : v;  // "-" alone or "-0" reads plain 0
 }
 
 }  // namespace wv
