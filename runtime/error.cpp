@@ -83,4 +83,26 @@ ErrorChoice stderrPresenter(const Error& e) {
     std::exit(1);
 }
 
+namespace {
+InternalStopper& stopper() {
+    static InternalStopper s;
+    return s;
+}
+}  // namespace
+
+InternalStopper setInternalStopper(InternalStopper s) {
+    InternalStopper prev = std::move(stopper());
+    stopper() = std::move(s);
+    return prev;
+}
+
+void throwingStopper(const InternalError& e) { throw e; }
+
+void internalError(int code, const std::string& text) {
+    InternalError e{code, text};
+    if (stopper()) stopper()(e);
+    std::fprintf(stderr, "Error interno %d: %s\n", code, toUtf8(text).c_str());
+    std::exit(1);
+}
+
 }  // namespace wv

@@ -77,6 +77,20 @@ ErrorChoice stderrPresenter(const Error& e);
 bool netErr();
 void setNetErr(bool on);
 
+// Internal errors: damage found while working that no retry can cure (a corrupted index page, a
+// page that could not be written). The program stops with a text naming the step and the kind of
+// damage. Tools and tests install a stopper that throws InternalError instead, so that they can
+// report the damage and go on; a stopper must not return.
+struct InternalError {
+    int code = 0;
+    std::string text;
+};
+using InternalStopper = std::function<void(const InternalError&)>;
+[[noreturn]] void internalError(int code, const std::string& text);
+InternalStopper setInternalStopper(InternalStopper s);
+// A stopper that throws the InternalError.
+void throwingStopper(const InternalError& e);
+
 // Installs h for the lifetime of the guard and restores the previous handler after.
 class ScopedErrorHandler {
 public:

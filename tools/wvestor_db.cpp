@@ -82,6 +82,10 @@ Value parseValue(const wv::FieldInfo& f, const std::string& text) {
             double d = std::strtod(t.c_str(), &end);
             if (*end || t.find_first_of("xXeEnNiI") != std::string::npos)
                 fail("field " + f.name + ": not a number: " + text);
+            if ((f.type == 'N' || f.type == 'F') &&
+                wv::str(d, f.len, f.dec).find('*') != std::string::npos)
+                fail("field " + f.name + ": " + text + " does not fit in " + std::to_string(f.len) +
+                     "," + std::to_string(f.dec));
             return Value::number(d, f.len, f.dec);
         }
         case 'D':
@@ -143,20 +147,23 @@ std::string dumpValue(DbfTable& t, size_t i) {
 
 bool hidden(const wv::FieldInfo& f) { return f.type == '0' || (f.flags & 0x01); }
 
-// Sets every NAME=VALUE on the current (locked) record.
-void putAll(DbfTable& t, const std::vector<std::pair<std::string, std::string>>& values) {
+// Field numbers and typed values for NAME=VALUE pairs. Everything is checked here, before the
+// table changes, so that a bad value never leaves a blank record behind.
+using Assigned = std::vector<std::pair<size_t, Value>>;
+Assigned typedValues(DbfTable& t, const std::vector<std::pair<std::string, std::string>>& values) {
+    Assigned out;
     for (const auto& [name, text] : values) {
         int i = t.fieldIndex(wv::fromUtf8(name));
         if (i < 0) fail("no field " + name + " in " + t.path());
-        if (!t.put(size_t(i), parseValue(t.field(size_t(i)), text)))
-            fail("cannot set field " + name);
+        out.emplace_back(size_t(i), parseValue(t.field(size_t(i)), text));
     }
+    return out;
 }
 
-uint32_t appendRecord(DbfTable& t,
-                      const std::vector<std::pair<std::string, std::string>>& values) {
+uint32_t appendRecord(DbfTable& t, const Assigned& values) {
     if (!t.append()) fail("cannot append to " + t.path());
-    putAll(t, values);
+    for (const auto& [i, v] : values)
+        if (!t.put(i, v)) fail("cannot set field " + wv::toUtf8(t.field(i).name));
     uint32_t n = t.recNo();
     if (!t.flush()) fail("cannot write " + t.path());
     t.unlockAll();
@@ -214,8 +221,9 @@ int cmdAppend(const std::vector<std::string>& a) {
         else
             rest.push_back(a[i]);
     }
+    auto values = assignments(rest, 0);
     auto t = openTable(a[0], !exclusive, false);
-    uint32_t n = appendRecord(*t, assignments(rest, 0));
+    uint32_t n = appendRecord(*t, typedValues(*t, values));
     if (!t->close()) fail("cannot close " + a[0]);
     std::printf("%u\n", n);
     return 0;
@@ -227,29 +235,32 @@ int cmdImport(const std::vector<std::string>& a) {
     if (!in) fail("cannot read " + a[1]);
     std::stringstream ss;
     ss << in.rdbuf();
-    wv::tools::CsvReader csv(ss.str());
+    const std::string text = ss.str();  // the reader keeps a view of it
+    wv::tools::CsvReader csv(text);
     std::vector<std::string> header;
     if (!csv.next(&header)) fail(a[1] + ": no header row");
     if (!header.empty() && header[0].rfind("\xEF\xBB\xBF", 0) == 0) header[0].erase(0, 3);
     auto t = openTable(a[0], true, false);
     for (const std::string& h : header)
         if (t->fieldIndex(wv::fromUtf8(h)) < 0) fail(a[1] + ": no field " + h + " in " + a[0]);
+    // Every row is read and checked before the first one is appended.
+    std::vector<Assigned> records;
     std::vector<std::string> row;
-    unsigned long count = 0;
+    unsigned long rowNo = 1;  // the header is row 1
     while (csv.next(&row)) {
+        ++rowNo;
         if (row.size() == 1 && row[0].empty()) continue;  // blank line
         if (row.size() != header.size())
-            fail(a[1] + ": row " + std::to_string(count + 2) + " has " +
-                 std::to_string(row.size()) + " values, the header " +
-                 std::to_string(header.size()));
+            fail(a[1] + ": row " + std::to_string(rowNo) + " has " + std::to_string(row.size()) +
+                 " values, the header " + std::to_string(header.size()));
         std::vector<std::pair<std::string, std::string>> values;
         for (size_t i = 0; i < row.size(); ++i) values.emplace_back(header[i], row[i]);
-        appendRecord(*t, values);
-        ++count;
+        records.push_back(typedValues(*t, values));
     }
     if (!csv.error().empty()) fail(a[1] + ": " + csv.error());
+    for (const Assigned& r : records) appendRecord(*t, r);
     if (!t->close()) fail("cannot close " + a[0]);
-    std::printf("%lu\n", count);
+    std::printf("%zu\n", records.size());
     return 0;
 }
 

@@ -1,0 +1,1642 @@
+#include "storage/cdx.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <queue>
+
+#include "runtime/error.h"
+
+namespace wv {
+
+using cdx::kNone;
+using cdx::kPageSize;
+using cdx::Page;
+
+namespace {
+
+const char kSubSystem[] = "DBFCDX";
+constexpr int kMaxDepth = 64;
+
+uint32_t le32(const uint8_t* p) {
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) |
+           (uint32_t(p[3]) << 24);
+}
+uint32_t be32(const uint8_t* p) {
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+void putLe16(uint8_t* p, uint16_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+}
+void putLe32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
+}
+void putBe32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (24 - 8 * i));
+}
+
+// Set while a bag is being opened: damage found then is a corruption error for the caller, not
+// a stop of the program.
+struct OpenDamage {
+    std::string text;
+};
+bool g_opening = false;
+
+bool raiseIndex(int gen, int sub, const char* desc, bool retry, bool def, int osCode,
+                const std::string& file) {
+    Error e;
+    e.genCode = gen;
+    e.subCode = sub;
+    e.subSystem = kSubSystem;
+    e.description = desc;
+    e.osCode = osCode;
+    e.fileName = file;
+    e.canRetry = retry;
+    e.canDefault = def;
+    return raiseError(e) == ErrorChoice::Retry && retry;
+}
+
+std::string dirKey(const std::string& name) {
+    std::string k;
+    for (char c : name) k += char(std::toupper(static_cast<unsigned char>(c)));
+    k.resize(10, ' ');
+    return k;
+}
+
+}  // namespace
+
+void cdxDamage(const std::string& step, const std::string& kind) {
+    if (g_opening) throw OpenDamage{step + ": " + kind};
+    internalError(9999, "Índice dañado (" + step + "): " + kind);
+}
+
+void encodeNumberKey(double v, uint8_t* out) {
+    if (v == 0) v = 0;  // -0 is +0
+    uint64_t bits;
+    std::memcpy(&bits, &v, 8);
+    for (int i = 0; i < 8; ++i) out[i] = uint8_t(bits >> (56 - 8 * i));
+    if (std::signbit(v)) {
+        for (int i = 0; i < 8; ++i) out[i] = uint8_t(~out[i]);
+    } else {
+        out[0] ^= 0x80;
+    }
+}
+
+double decodeNumberKey(const uint8_t* in) {
+    uint8_t b[8];
+    std::memcpy(b, in, 8);
+    if (b[0] & 0x80) {
+        b[0] ^= 0x80;
+    } else {
+        for (uint8_t& c : b) c = uint8_t(~c);
+    }
+    uint64_t bits = 0;
+    for (int i = 0; i < 8; ++i) bits = (bits << 8) | b[i];
+    double v;
+    std::memcpy(&v, &bits, 8);
+    return v;
+}
+
+// =============================================================================================
+// Tag: pages and tree operations
+
+Page* CdxTag::page(uint32_t off) {
+    auto it = pages_.find(off);
+    if (it != pages_.end()) return it->second.get();
+    if (off == 0 || off % kPageSize || off == kNone)
+        cdxDamage("leyendo el índice " + name_, "puntero a página fuera del archivo");
+    uint8_t raw[kPageSize];
+    bag_->readPage(off, raw, "leyendo una página del índice");
+    auto p = std::make_unique<Page>();
+    std::string why;
+    if (!cdx::decode(raw, off, keyLen_, padByte(), p.get(), &why))
+        cdxDamage("leyendo el índice " + name_, "el índice está dañado: " + why);
+    Page* r = p.get();
+    pages_.emplace(off, std::move(p));
+    return r;
+}
+
+Page* CdxTag::newPage(bool leaf) {
+    uint32_t off = bag_->allocPage();
+    auto p = std::make_unique<Page>();
+    p->off = off;
+    p->attr = leaf ? cdx::kAttrLeaf : 0;
+    p->dirty = true;
+    Page* r = p.get();
+    pages_[off] = std::move(p);
+    return r;
+}
+
+void CdxTag::freePage(Page* p) {
+    uint32_t off = p->off;
+    pages_.erase(off);
+    bag_->releasePage(off);
+}
+
+void CdxTag::forgetPages() {
+    pages_.clear();
+    countGen_ = noGen_ = ~0ULL;
+}
+
+int CdxTag::compare(const uint8_t* a, uint32_t ra, const uint8_t* b, uint32_t rb) const {
+    int c = std::memcmp(a, b, size_t(keyLen_));
+    if (c) return c;
+    return ra < rb ? -1 : ra > rb ? 1 : 0;
+}
+
+// Descends to the leaf for a search. With len < key length (or rec 0) the record number is not
+// compared. `last` finds the position after every entry whose prefix is at most the key (an
+// upper bound) instead of the first entry at least the key (a lower bound).
+void CdxTag::descend(const uint8_t* key, size_t len, uint32_t rec, bool last,
+                     std::vector<PathStep>* path) {
+    path->clear();
+    bool full = len >= size_t(keyLen_) && rec != 0 && !last;
+    auto before = [&](const Page* p, size_t i) {
+        int c = std::memcmp(p->key(i, keyLen_), key, std::min(len, size_t(keyLen_)));
+        if (last) return c <= 0;
+        if (c) return c < 0;
+        return full && p->recs[i] < rec;
+    };
+    uint32_t off = root_;
+    for (int depth = 0;; ++depth) {
+        if (depth > kMaxDepth) cdxDamage("recorriendo el índice " + name_, "demasiados niveles");
+        Page* p = page(off);
+        // Binary search for the first entry not before the key.
+        size_t lo = 0, hi = p->n();
+        while (lo < hi) {
+            size_t mid = (lo + hi) / 2;
+            if (before(p, mid))
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        if (p->leaf()) {
+            path->push_back({p, lo});
+            return;
+        }
+        if (p->n() == 0) cdxDamage("recorriendo el índice " + name_, "página interior vacía");
+        size_t i = std::min(lo, p->n() - 1);
+        path->push_back({p, i});
+        off = p->child[i];
+    }
+}
+
+bool CdxTag::pageFits(const Page& p) const {
+    return p.leaf() ? cdx::leafFits(p, keyLen_, padByte())
+                    : p.n() <= cdx::interiorCapacity(keyLen_);
+}
+
+void CdxTag::setEntry(Page* parent, size_t i, Page* child) {
+    const uint8_t* k = child->key(child->n() - 1, keyLen_);
+    uint32_t r = child->recs.back();
+    uint8_t* pk = parent->keys.data() + i * size_t(keyLen_);
+    if (parent->recs[i] != r || parent->child[i] != child->off ||
+        std::memcmp(pk, k, size_t(keyLen_)) != 0) {
+        std::memcpy(pk, k, size_t(keyLen_));
+        parent->recs[i] = r;
+        parent->child[i] = child->off;
+        parent->dirty = true;
+    }
+}
+
+// Packs the children from..to of parent again, each page in turn taking as many entries as fit;
+// entries left over go to new pages linked in after the group, pages left empty are unlinked and
+// freed, and the parent's entries follow.
+void CdxTag::repackGroup(Page* parent, size_t from, size_t to) {
+    std::vector<Page*> group;
+    for (size_t i = from; i <= to; ++i) group.push_back(page(parent->child[i]));
+    bool leaf = group[0]->leaf();
+    std::vector<uint8_t> keys;
+    std::vector<uint32_t> recs, childs;
+    for (Page* p : group) {
+        keys.insert(keys.end(), p->keys.begin(), p->keys.end());
+        recs.insert(recs.end(), p->recs.begin(), p->recs.end());
+        childs.insert(childs.end(), p->child.begin(), p->child.end());
+    }
+    size_t total = recs.size();
+    const size_t cap = cdx::interiorCapacity(keyLen_);
+    const uint8_t pad = padByte();
+
+    // How many entries from pos fit on one page.
+    auto fitting = [&](size_t pos) {
+        if (!leaf) return std::min(cap, total - pos);
+        size_t n = 0;
+        int stored = 0;
+        uint32_t maxRec = 0;
+        while (pos + n < total) {
+            const uint8_t* k = keys.data() + (pos + n) * size_t(keyLen_);
+            int s = cdx::storedLength(n ? k - keyLen_ : nullptr, k, keyLen_, pad);
+            uint32_t mr = std::max(maxRec, recs[pos + n]);
+            int bytes = cdx::leafLayout(keyLen_, mr).bytes;
+            if (int(n + 1) * bytes + stored + s > int(cdx::kLeafArea)) break;
+            stored += s;
+            maxRec = mr;
+            ++n;
+        }
+        return std::max<size_t>(n, 1);
+    };
+
+    std::vector<Page*> result;
+    size_t pos = 0;
+    for (size_t g = 0; pos < total; ++g) {
+        Page* p;
+        if (g < group.size()) {
+            p = group[g];
+        } else {
+            // A new page linked in after the last one.
+            Page* prevPage = result.back();
+            p = newPage(leaf);
+            p->left = prevPage->off;
+            p->right = prevPage->right;
+            if (prevPage->right != kNone) {
+                Page* r = page(prevPage->right);
+                r->left = p->off;
+                r->dirty = true;
+            }
+            prevPage->right = p->off;
+            prevPage->dirty = true;
+        }
+        size_t take = fitting(pos);
+        p->keys.assign(keys.begin() + long(pos * size_t(keyLen_)),
+                       keys.begin() + long((pos + take) * size_t(keyLen_)));
+        p->recs.assign(recs.begin() + long(pos), recs.begin() + long(pos + take));
+        if (!leaf)
+            p->child.assign(childs.begin() + long(pos), childs.begin() + long(pos + take));
+        p->dirty = true;
+        result.push_back(p);
+        pos += take;
+    }
+    // Pages of the group left without entries leave the chain.
+    for (size_t g = result.size(); g < group.size(); ++g) {
+        Page* e = group[g];
+        if (e->left != kNone) {
+            Page* l = page(e->left);
+            l->right = e->right;
+            l->dirty = true;
+        }
+        if (e->right != kNone) {
+            Page* r = page(e->right);
+            r->left = e->left;
+            r->dirty = true;
+        }
+        freePage(e);
+    }
+    // The parent's entries for the group, in order.
+    std::vector<uint8_t> pkeys(parent->keys.begin(), parent->keys.begin() + long(from * keyLen_));
+    std::vector<uint32_t> precs(parent->recs.begin(), parent->recs.begin() + long(from));
+    std::vector<uint32_t> pchild(parent->child.begin(), parent->child.begin() + long(from));
+    for (Page* p : result) {
+        const uint8_t* k = p->key(p->n() - 1, keyLen_);
+        pkeys.insert(pkeys.end(), k, k + keyLen_);
+        precs.push_back(p->recs.back());
+        pchild.push_back(p->off);
+    }
+    pkeys.insert(pkeys.end(), parent->keys.begin() + long((to + 1) * keyLen_), parent->keys.end());
+    precs.insert(precs.end(), parent->recs.begin() + long(to + 1), parent->recs.end());
+    pchild.insert(pchild.end(), parent->child.begin() + long(to + 1), parent->child.end());
+    parent->keys.swap(pkeys);
+    parent->recs.swap(precs);
+    parent->child.swap(pchild);
+    parent->dirty = true;
+}
+
+void CdxTag::splitRoot(std::vector<PathStep>& path) {
+    Page* r = path[0].page;
+    Page* c = newPage(r->leaf());
+    c->keys.swap(r->keys);
+    c->recs.swap(r->recs);
+    c->child.swap(r->child);
+    c->left = c->right = kNone;
+    r->attr = cdx::kAttrRoot;
+    r->keys.clear();
+    r->recs.clear();
+    r->child.clear();
+    const uint8_t* k = c->key(c->n() - 1, keyLen_);
+    r->keys.assign(k, k + keyLen_);
+    r->recs.push_back(c->recs.back());
+    r->child.push_back(c->off);
+    r->dirty = true;
+    path.insert(path.begin() + 1, PathStep{c, path[0].idx});
+    path[0].idx = 0;
+}
+
+// Walks back up from a changed page, balancing each level against its neighbours.
+void CdxTag::rebalance(std::vector<PathStep>& path, size_t level) {
+    const uint8_t pad = padByte();
+    for (size_t lvl = level; lvl >= 1; --lvl) {
+        Page* p = path[lvl].page;
+        Page* q = path[lvl - 1].page;
+        size_t i = path[lvl - 1].idx;
+        size_t from = i > 0 ? i - 1 : 0;
+        size_t to = std::min(q->n() - 1, i + 1);
+        bool need = !pageFits(*p) || p->n() == 0;
+        if (!need && to > from) {
+            // Neighbours that together could give up a page are packed again.
+            if (p->leaf()) {
+                int freeSum = 0;
+                for (size_t g = from; g <= to; ++g)
+                    freeSum += g == i ? cdx::leafFree(*p, keyLen_, pad)
+                                      : cdx::leafFree(*page(q->child[g]), keyLen_, pad);
+                need = freeSum > 487;
+            } else {
+                size_t cap = cdx::interiorCapacity(keyLen_), freeSum = 0;
+                for (size_t g = from; g <= to; ++g) freeSum += cap - page(q->child[g])->n();
+                need = freeSum >= cap;
+            }
+        }
+        if (need)
+            repackGroup(q, from, to);
+        else
+            setEntry(q, i, p);
+    }
+    Page* root = path[0].page;
+    while (!pageFits(*root)) {
+        splitRoot(path);
+        repackGroup(root, 0, 0);
+    }
+    if (!root->leaf() && root->n() == 0) {
+        root->attr = cdx::kAttrRoot | cdx::kAttrLeaf;
+        root->dirty = true;
+    }
+    root->attr |= cdx::kAttrRoot;
+}
+
+void CdxTag::insertKey(const uint8_t* key, uint32_t rec) {
+    ++bag_->gen_;
+    std::vector<PathStep> path;
+    if (unique()) {
+        descend(key, size_t(keyLen_), 0, false, &path);
+        PathStep& s = path.back();
+        const Page* leaf = s.page;
+        if (s.idx < leaf->n() && std::memcmp(leaf->key(s.idx, keyLen_), key, size_t(keyLen_)) == 0)
+            return;
+        if (s.idx == leaf->n() && leaf->right != kNone) {
+            const Page* r = page(leaf->right);
+            if (r->n() && std::memcmp(r->key(0, keyLen_), key, size_t(keyLen_)) == 0) return;
+        }
+    }
+    descend(key, size_t(keyLen_), rec, false, &path);
+    Page* leaf = path.back().page;
+    size_t i = path.back().idx;
+    leaf->keys.insert(leaf->keys.begin() + long(i * size_t(keyLen_)), key, key + keyLen_);
+    leaf->recs.insert(leaf->recs.begin() + long(i), rec);
+    leaf->dirty = true;
+    rebalance(path, path.size() - 1);
+}
+
+bool CdxTag::deleteKey(const uint8_t* key, uint32_t rec) {
+    std::vector<PathStep> path;
+    descend(key, size_t(keyLen_), rec, false, &path);
+    Page* leaf = path.back().page;
+    size_t i = path.back().idx;
+    if (i >= leaf->n() || leaf->recs[i] != rec ||
+        std::memcmp(leaf->key(i, keyLen_), key, size_t(keyLen_)) != 0)
+        return false;
+    ++bag_->gen_;
+    leaf->keys.erase(leaf->keys.begin() + long(i * size_t(keyLen_)),
+                     leaf->keys.begin() + long((i + 1) * size_t(keyLen_)));
+    leaf->recs.erase(leaf->recs.begin() + long(i));
+    leaf->dirty = true;
+    rebalance(path, path.size() - 1);
+    return true;
+}
+
+// =============================================================================================
+// Tag: cursor
+
+void CdxTag::setCursor(const Page* leaf, size_t i) {
+    cur_.key.assign(leaf->key(i, keyLen_), leaf->key(i, keyLen_) + keyLen_);
+    cur_.rec = leaf->recs[i];
+    curLeaf_ = leaf->off;
+    curIdx_ = i;
+    curGen_ = bag_->gen_;
+}
+
+// Finds the cursor's entry again after pages were dropped or changed. False when the entry is
+// gone; the cursor then stands on the first entry after where it was (rec 0 past the end).
+bool CdxTag::restoreCursor() {
+    if (curGen_ == bag_->gen_) {
+        auto it = pages_.find(curLeaf_);
+        if (it != pages_.end() && curIdx_ < it->second->n() &&
+            it->second->recs[curIdx_] == cur_.rec)
+            return true;
+    }
+    std::vector<PathStep> path;
+    std::vector<uint8_t> key = cur_.key;
+    uint32_t rec = cur_.rec;
+    descend(key.data(), size_t(keyLen_), rec, false, &path);
+    Page* leaf = path.back().page;
+    size_t i = path.back().idx;
+    while (i >= leaf->n() && leaf->right != kNone) {
+        leaf = page(leaf->right);
+        i = 0;
+    }
+    if (i >= leaf->n()) {
+        cur_.rec = 0;
+        cur_.key.clear();
+        return false;
+    }
+    bool same = leaf->recs[i] == rec && std::memcmp(leaf->key(i, keyLen_), key.data(),
+                                                    size_t(keyLen_)) == 0;
+    setCursor(leaf, i);
+    return same;
+}
+
+uint32_t CdxTag::edge(bool top) {
+    bag_->lockRead();
+    bool physicalFirst = top != descending_;
+    uint32_t off = root_;
+    Page* p = nullptr;
+    for (int depth = 0;; ++depth) {
+        if (depth > kMaxDepth) cdxDamage("recorriendo el índice " + name_, "demasiados niveles");
+        p = page(off);
+        if (p->leaf()) break;
+        if (p->n() == 0) cdxDamage("recorriendo el índice " + name_, "página interior vacía");
+        off = physicalFirst ? p->child.front() : p->child.back();
+    }
+    // Empty leaves only stand as an empty root; walk over any others all the same.
+    size_t guard = 0;
+    while (p->n() == 0 && (physicalFirst ? p->right : p->left) != kNone) {
+        p = page(physicalFirst ? p->right : p->left);
+        if (++guard > (1u << 26)) cdxDamage("recorriendo el índice " + name_, "enlaces en ciclo");
+    }
+    uint32_t rec = 0;
+    if (p->n()) {
+        setCursor(p, physicalFirst ? 0 : p->n() - 1);
+        rec = cur_.rec;
+    } else {
+        cur_.rec = 0;
+        cur_.key.clear();
+    }
+    bag_->unlockRead();
+    return rec;
+}
+
+uint32_t CdxTag::first() { return edge(true); }
+uint32_t CdxTag::last() { return edge(false); }
+
+uint32_t CdxTag::step(bool forward) {
+    if (!positioned()) return 0;
+    bag_->lockRead();
+    bool physicalForward = forward != descending_;
+    bool exact = restoreCursor();
+    uint32_t rec = 0;
+    if (!positioned()) {
+        // The entry and everything after it are gone.
+        if (!physicalForward) {
+            bag_->unlockRead();
+            return edge(descending_);
+        }
+    } else if (!exact && physicalForward) {
+        rec = cur_.rec;  // the entry that followed the vanished one
+    } else {
+        Page* leaf = page(curLeaf_);
+        size_t i = curIdx_;
+        size_t guard = 0;
+        for (;;) {
+            if (physicalForward) {
+                if (i + 1 < leaf->n()) {
+                    ++i;
+                    break;
+                }
+                if (leaf->right == kNone) {
+                    leaf = nullptr;
+                    break;
+                }
+                leaf = page(leaf->right);
+                i = size_t(-1);
+            } else {
+                if (i > 0 && i <= leaf->n()) {
+                    --i;
+                    break;
+                }
+                if (leaf->left == kNone) {
+                    leaf = nullptr;
+                    break;
+                }
+                leaf = page(leaf->left);
+                i = leaf->n();
+            }
+            if (++guard > (1u << 26)) cdxDamage("recorriendo el índice " + name_, "enlaces en ciclo");
+        }
+        if (leaf) {
+            setCursor(leaf, i);
+            rec = cur_.rec;
+        } else if (forward) {
+            cur_.rec = 0;  // past the end
+            cur_.key.clear();
+        }
+        // Before the first entry the cursor stays on it.
+    }
+    bag_->unlockRead();
+    return rec;
+}
+
+uint32_t CdxTag::next() { return step(true); }
+uint32_t CdxTag::prev() { return step(false); }
+
+uint32_t CdxTag::seek(const uint8_t* key, size_t len, bool soft, bool* found) {
+    bag_->lockRead();
+    len = std::min(len, size_t(keyLen_));
+    std::vector<PathStep> path;
+    uint32_t rec = 0;
+    *found = false;
+    if (!descending_) {
+        descend(key, len, 0, false, &path);
+        Page* leaf = path.back().page;
+        size_t i = path.back().idx;
+        while (i >= leaf->n() && leaf->right != kNone) {
+            leaf = page(leaf->right);
+            i = 0;
+        }
+        if (i < leaf->n()) {
+            *found = std::memcmp(leaf->key(i, keyLen_), key, len) == 0;
+            if (*found || soft) {
+                setCursor(leaf, i);
+                rec = cur_.rec;
+            }
+        }
+    } else {
+        // In descending order the first match is the last one stored.
+        descend(key, len, 0, true, &path);
+        Page* leaf = path.back().page;
+        size_t i = path.back().idx;
+        while (i == 0 && leaf->left != kNone) {
+            leaf = page(leaf->left);
+            i = leaf->n();
+        }
+        if (i > 0) {
+            --i;
+            *found = std::memcmp(leaf->key(i, keyLen_), key, len) == 0;
+            if (*found || soft) {
+                setCursor(leaf, i);
+                rec = cur_.rec;
+            }
+        }
+    }
+    if (!rec) {
+        cur_.rec = 0;
+        cur_.key.clear();
+    }
+    bag_->unlockRead();
+    return rec;
+}
+
+bool CdxTag::locate(const uint8_t* key, uint32_t rec) {
+    bag_->lockRead();
+    std::vector<PathStep> path;
+    descend(key, size_t(keyLen_), rec, false, &path);
+    Page* leaf = path.back().page;
+    size_t i = path.back().idx;
+    while (i >= leaf->n() && leaf->right != kNone) {
+        leaf = page(leaf->right);
+        i = 0;
+    }
+    bool ok = i < leaf->n() && leaf->recs[i] == rec &&
+              std::memcmp(leaf->key(i, keyLen_), key, size_t(keyLen_)) == 0;
+    if (ok) setCursor(leaf, i);
+    bag_->unlockRead();
+    return ok;
+}
+
+uint32_t CdxTag::keyCount() {
+    if (countGen_ == bag_->gen_) return count_;
+    bag_->lockRead();
+    uint32_t off = root_;
+    Page* p;
+    for (int depth = 0;; ++depth) {
+        if (depth > kMaxDepth) cdxDamage("contando claves de " + name_, "demasiados niveles");
+        p = page(off);
+        if (p->leaf() || p->n() == 0) break;
+        off = p->child.front();
+    }
+    uint64_t n = p->n();
+    // Along the leaf level by the right links; only the page headers are needed.
+    uint32_t right = p->right;
+    size_t guard = 0;
+    uint8_t head[12];
+    while (right != kNone) {
+        auto it = pages_.find(right);
+        if (it != pages_.end()) {
+            n += it->second->n();
+            right = it->second->right;
+        } else {
+            bag_->readPage(right, nullptr, "contando claves");  // validates the offset
+            if (bag_->file_->readAt(right, head, 12) != 12)
+                cdxDamage("contando claves de " + name_, "no se pudo leer una página");
+            n += le16(head + 2);
+            right = le32(head + 8);
+        }
+        if (++guard > (1u << 26)) cdxDamage("contando claves de " + name_, "enlaces en ciclo");
+    }
+    count_ = uint32_t(n);
+    countGen_ = bag_->gen_;
+    bag_->unlockRead();
+    return count_;
+}
+
+uint32_t CdxTag::keyNo() {
+    if (!positioned()) return 0;
+    if (noGen_ == bag_->gen_ && noRec_ == cur_.rec) return no_;
+    bag_->lockRead();
+    uint32_t result = 0;
+    if (restoreCursor()) {
+        Page* leaf = page(curLeaf_);
+        uint64_t n = curIdx_ + 1;
+        uint32_t left = leaf->left;
+        size_t guard = 0;
+        uint8_t head[12];
+        while (left != kNone) {
+            auto it = pages_.find(left);
+            if (it != pages_.end()) {
+                n += it->second->n();
+                left = it->second->left;
+            } else {
+                bag_->readPage(left, nullptr, "numerando claves");
+                if (bag_->file_->readAt(left, head, 12) != 12)
+                    cdxDamage("numerando claves de " + name_, "no se pudo leer una página");
+                n += le16(head + 2);
+                left = le32(head + 4);
+            }
+            if (++guard > (1u << 26))
+                cdxDamage("numerando claves de " + name_, "enlaces en ciclo");
+        }
+        result = uint32_t(n);
+    }
+    bag_->unlockRead();
+    if (result && descending_) result = keyCount() - result + 1;
+    no_ = result;
+    noRec_ = cur_.rec;
+    noGen_ = bag_->gen_;
+    return result;
+}
+
+void CdxTag::forEach(const std::function<bool(const uint8_t*, uint32_t)>& f, bool backwards) {
+    bag_->lockRead();
+    uint32_t off = root_;
+    Page* p;
+    for (int depth = 0;; ++depth) {
+        if (depth > kMaxDepth) cdxDamage("recorriendo el índice " + name_, "demasiados niveles");
+        p = page(off);
+        if (p->leaf() || p->n() == 0) break;
+        off = backwards ? p->child.back() : p->child.front();
+    }
+    size_t guard = 0;
+    const size_t maxPages = size_t(bag_->file_->size() / kPageSize) + 1;
+    for (;;) {
+        // Copy what is needed: the callback may read other pages of this tag.
+        std::vector<uint8_t> keys = p->keys;
+        std::vector<uint32_t> recs = p->recs;
+        uint32_t nextOff = backwards ? p->left : p->right;
+        for (size_t k = 0; k < recs.size(); ++k) {
+            size_t i = backwards ? recs.size() - 1 - k : k;
+            if (!f(keys.data() + i * size_t(keyLen_), recs[i])) {
+                bag_->unlockRead();
+                return;
+            }
+        }
+        if (nextOff == kNone) break;
+        if (++guard > maxPages) cdxDamage("recorriendo el índice " + name_, "enlaces en ciclo");
+        p = page(nextOff);
+        if (!p->leaf()) cdxDamage("recorriendo el índice " + name_, "hermana que no es hoja");
+    }
+    bag_->unlockRead();
+}
+
+// =============================================================================================
+// Tag header
+
+bool CdxTag::checkHeader(const uint8_t* h, uint32_t fileSize, std::string* why) {
+    uint32_t root = le32(h);
+    uint16_t keyLen = le16(h + 12);
+    uint16_t forStart = le16(h + 504), forLen = le16(h + 506);
+    uint16_t keyStart = le16(h + 508), keyExprLen = le16(h + 510);
+    if (root == 0 || root % kPageSize || root >= fileSize) {
+        *why = "raíz no válida";
+        return false;
+    }
+    if (keyLen == 0 || keyLen > 240) {
+        *why = "longitud de clave no válida";
+        return false;
+    }
+    if (uint32_t(keyStart) + keyExprLen > 512 || uint32_t(forStart) + forLen > 512) {
+        *why = "expresiones fuera de su zona";
+        return false;
+    }
+    return true;
+}
+
+void CdxTag::writeHeader() {
+    uint8_t h[1024] = {};
+    putLe32(h, root_);
+    putLe16(h + 12, uint16_t(keyLen_));
+    h[14] = options_;
+    h[15] = 1;
+    if (this == bag_->dir_.get()) {
+        putLe32(h + 4, bag_->freeHead_);
+        putBe32(h + 8, bag_->counter_);
+    }
+    putLe16(h + 502, descending_ ? 1 : 0);
+    putLe16(h + 504, uint16_t(keyExpr_.size() + 1));
+    putLe16(h + 506, uint16_t(forExpr_.size() + 1));
+    putLe16(h + 508, 0);
+    putLe16(h + 510, uint16_t(keyExpr_.size() + 1));
+    std::memcpy(h + 512, keyExpr_.data(), keyExpr_.size());
+    std::memcpy(h + 512 + keyExpr_.size() + 1, forExpr_.data(), forExpr_.size());
+    bag_->writePage(headerOff_, h, "escribiendo la cabecera de un índice");
+    bag_->writePage(headerOff_ + kPageSize, h + kPageSize, "escribiendo la cabecera de un índice");
+    headerDirty_ = false;
+}
+
+// =============================================================================================
+// Bag: files, locks, pages
+
+void CdxBag::readPage(uint32_t off, uint8_t* raw, const char* step) {
+    long long size = file_->size();
+    if (off % kPageSize || size < 0 || uint64_t(off) + kPageSize > uint64_t(size))
+        cdxDamage(step, "puntero a página fuera del archivo");
+    if (raw && file_->readAt(off, raw, kPageSize) != kPageSize)
+        cdxDamage(step, "no se pudo leer una página del índice");
+}
+
+void CdxBag::writePage(uint32_t off, const uint8_t* raw, const char* step) {
+    if (!file_->writeAt(off, raw, kPageSize)) cdxDamage(step, "no se pudo escribir una página");
+    wrote_ = true;
+}
+
+uint32_t CdxBag::allocPage() {
+    if (freeHead_) {
+        uint32_t off = freeHead_;
+        auto it = freed_.find(off);
+        uint32_t next;
+        if (it != freed_.end()) {
+            next = it->second;
+            freed_.erase(it);
+        } else {
+            uint8_t b[4];
+            readPage(off, nullptr, "tomando una página libre");
+            if (file_->readAt(off, b, 4) != 4)
+                cdxDamage("tomando una página libre", "no se pudo leer la lista libre");
+            next = le32(b);
+            if (next % kPageSize || next == kNone)
+                cdxDamage("tomando una página libre", "la lista de páginas libres está dañada");
+        }
+        freeHead_ = next;
+        return off;
+    }
+    if (nextEof_ == 0) {
+        long long size = file_->size();
+        nextEof_ = uint32_t((uint64_t(size) + kPageSize - 1) / kPageSize * kPageSize);
+        if (nextEof_ < 1024) nextEof_ = 1024;
+    }
+    uint32_t off = nextEof_;
+    nextEof_ += kPageSize;
+    return off;
+}
+
+void CdxBag::releasePage(uint32_t off) {
+    freed_[off] = freeHead_;
+    freeHead_ = off;
+}
+
+void CdxBag::checkVersion() {
+    uint8_t b[8];
+    if (file_->readAt(4, b, 8) != 8) cdxDamage("comprobando la versión del índice", "lectura corta");
+    uint32_t head = le32(b), counter = be32(b + 4);
+    if (head != diskFreeHead_ || counter != counter_) {
+        diskFreeHead_ = freeHead_ = head;
+        counter_ = counter;
+        nextEof_ = 0;
+        ++gen_;
+        if (dir_) dir_->forgetPages();
+        for (auto& t : tags_) t->forgetPages();
+    }
+}
+
+void CdxBag::lockRead() {
+    if (readLocks_ == 0 && writeLocks_ == 0) {
+        if (shared_) {
+            while (!file_->lock(lockOffset_, 1, false, true)) {
+                if (!raiseIndex(gen::kLock, 1038, "Fallo en bloqueo", true, false, 0, path_)) break;
+            }
+            checkVersion();
+        }
+    }
+    ++readLocks_;
+}
+
+void CdxBag::unlockRead() {
+    if (readLocks_ <= 0) return;
+    if (--readLocks_ == 0 && writeLocks_ == 0) {
+        for (auto& t : tags_)
+            if (t->pages_.size() > 4096) t->pages_.clear();
+        if (shared_) file_->unlock(lockOffset_, 1);
+    }
+}
+
+void CdxBag::lockWrite() {
+    if (writeLocks_ > 0) {
+        ++writeLocks_;
+        return;
+    }
+    if (readLocks_ > 0) internalError(9998, "bloqueo de escritura pedido con un bloqueo de lectura");
+    if (shared_) {
+        while (!file_->lock(lockOffset_, 1, true, true)) {
+            if (!raiseIndex(gen::kLock, 1038, "Fallo en bloqueo", true, false, 0, path_)) break;
+        }
+        checkVersion();
+    }
+    wrote_ = false;
+    ++writeLocks_;
+}
+
+void CdxBag::flushAll() {
+    uint8_t raw[kPageSize];
+    uint32_t minRec = 0;
+    auto flushTag = [&](CdxTag* t) {
+        for (auto& [off, p] : t->pages_) {
+            if (!p->dirty) continue;
+            if (!cdx::encode(*p, t->keyLen_, t->padByte(), raw, minRec))
+                cdxDamage("escribiendo el índice " + t->name_, "una página no cabe");
+            writePage(off, raw, "escribiendo una página del índice");
+            p->dirty = false;
+        }
+        if (t->headerDirty_ && t != dir_.get()) t->writeHeader();
+    };
+    flushTag(dir_.get());
+    for (auto& t : tags_) flushTag(t.get());
+    for (auto& [off, next] : freed_) {
+        std::memset(raw, 0, sizeof raw);
+        putLe32(raw, next);
+        writePage(off, raw, "liberando una página del índice");
+    }
+    freed_.clear();
+    if (dir_->headerDirty_) {
+        dir_->writeHeader();
+        diskFreeHead_ = freeHead_;
+    }
+}
+
+void CdxBag::unlockWrite() {
+    if (writeLocks_ <= 0) return;
+    if (--writeLocks_ > 0) return;
+    flushAll();
+    uint8_t b[8];
+    if (shared_) {
+        if (wrote_) {
+            ++counter_;
+            putLe32(b, freeHead_);
+            putBe32(b + 4, counter_);
+            if (!file_->writeAt(4, b, 8))
+                cdxDamage("escribiendo la versión del índice", "no se pudo escribir");
+            diskFreeHead_ = freeHead_;
+        }
+    } else if (freeHead_ != diskFreeHead_) {
+        putLe32(b, freeHead_);
+        if (!file_->writeAt(4, b, 4))
+            cdxDamage("escribiendo la lista libre del índice", "no se pudo escribir");
+        diskFreeHead_ = freeHead_;
+    }
+    for (auto& t : tags_)
+        if (t->pages_.size() > 4096) t->pages_.clear();
+    if (shared_) file_->unlock(lockOffset_, 1);
+    wrote_ = false;
+}
+
+CdxTag* CdxBag::tag(const std::string& name) const {
+    std::string k = dirKey(name);
+    for (CdxTag* t : order_)
+        if (dirKey(t->name_) == k) return t;
+    return nullptr;
+}
+
+int CdxBag::tagNumber(const std::string& name) const {
+    std::string k = dirKey(name);
+    for (size_t i = 0; i < order_.size(); ++i)
+        if (dirKey(order_[i]->name_) == k) return int(i) + 1;
+    return 0;
+}
+
+void CdxBag::sortOrder() {
+    order_.clear();
+    for (auto& t : tags_) order_.push_back(t.get());
+    std::sort(order_.begin(), order_.end(),
+              [](const CdxTag* a, const CdxTag* b) { return a->headerOff_ < b->headerOff_; });
+}
+
+// =============================================================================================
+// Bag: open and create
+
+namespace {
+uint64_t indexLockOffset(const DbfTable* t) {
+    switch (t ? t->lockScheme() : 3) {
+        case 1: return 1000000000ULL;
+        case 2:
+        case 4: return 0xFFFEFFFFULL;
+        case 5: return 0x7FFFFFFF00000001ULL;
+        default: return 0x7FFFFFFEULL;
+    }
+}
+}  // namespace
+
+std::unique_ptr<CdxBag> CdxBag::open(const std::string& path, DbfTable* table,
+                                     ExpressionCompiler compiler) {
+    std::unique_ptr<CdxBag> b(new CdxBag);
+    b->table_ = table;
+    b->compiler_ = std::move(compiler);
+    b->shared_ = table ? table->shared() : true;
+    b->readOnly_ = table ? table->readOnly() : true;
+    b->path_ = path;
+    b->lockOffset_ = indexLockOffset(table);
+    os::Share share = b->shared_ ? os::Share::Shared : os::Share::Exclusive;
+    for (;;) {
+        int osErr = 0;
+        b->file_ = os::File::open(path, !b->readOnly_, share, &osErr);
+        if (b->file_) break;
+        if (!raiseIndex(gen::kOpen, 1003, "Error de apertura", true, true, osErr, path))
+            return nullptr;
+    }
+    b->path_ = b->file_->path();
+    if (b->file_->size() <= 1024 || !b->load()) {
+        raiseIndex(gen::kCorruption, 1012, "Se detectó corrupción", false, true, 0, b->path_);
+        return nullptr;
+    }
+    return b;
+}
+
+std::unique_ptr<CdxBag> CdxBag::create(const std::string& path, DbfTable* table,
+                                       ExpressionCompiler compiler) {
+    std::unique_ptr<CdxBag> b(new CdxBag);
+    b->table_ = table;
+    b->compiler_ = std::move(compiler);
+    b->shared_ = table ? table->shared() : false;
+    b->readOnly_ = false;
+    b->path_ = path;
+    b->lockOffset_ = indexLockOffset(table);
+    for (;;) {
+        int osErr = 0;
+        b->file_ = os::File::create(path, b->shared_ ? os::Share::Shared : os::Share::Exclusive,
+                                    &osErr);
+        if (b->file_) break;
+        if (!raiseIndex(gen::kCreate, 1004, "Error de creación", true, true, osErr, path))
+            return nullptr;
+    }
+    b->path_ = b->file_->path();
+    b->lockWrite();
+    b->initEmpty();
+    b->unlockWrite();
+    return b;
+}
+
+CdxBag::~CdxBag() {
+    if (table_ && table_->observer() == this) table_->setObserver(nullptr);
+}
+
+// The directory alone: its header at 0 and an empty root leaf at 1024.
+bool CdxBag::initEmpty() {
+    dir_.reset(new CdxTag(this));
+    dir_->name_ = "";
+    dir_->keyLen_ = 10;
+    dir_->options_ = 0xE0;
+    dir_->keyType_ = 'C';
+    dir_->headerOff_ = 0;
+    dir_->root_ = 1024;
+    freeHead_ = 0;
+    freed_.clear();
+    nextEof_ = 1536;
+    auto root = std::make_unique<Page>();
+    root->off = 1024;
+    root->attr = cdx::kAttrRoot | cdx::kAttrLeaf;
+    root->dirty = true;
+    dir_->pages_[1024] = std::move(root);
+    dir_->headerDirty_ = true;
+    ++gen_;
+    return true;
+}
+
+bool CdxBag::load() {
+    g_opening = true;
+    bool ok = true;
+    try {
+        lockRead();
+        uint8_t h[1024];
+        uint32_t fileSize = uint32_t(std::min<long long>(file_->size(), 0xFFFFFFFFLL));
+        if (file_->readAt(0, h, 1024) != 1024) throw OpenDamage{"cabecera corta"};
+        dir_.reset(new CdxTag(this));
+        std::string why;
+        if (!dir_->checkHeader(h, fileSize, &why) || le16(h + 12) != 10)
+            throw OpenDamage{"directorio: " + why};
+        dir_->keyLen_ = 10;
+        dir_->options_ = h[14];
+        dir_->headerOff_ = 0;
+        dir_->root_ = le32(h);
+        diskFreeHead_ = freeHead_ = le32(h + 4);
+        counter_ = be32(h + 8);
+        std::vector<std::pair<std::string, uint32_t>> entries;
+        dir_->forEach([&](const uint8_t* key, uint32_t rec) {
+            std::string name(reinterpret_cast<const char*>(key), 10);
+            while (!name.empty() && (name.back() == ' ' || name.back() == '\0')) name.pop_back();
+            entries.emplace_back(name, rec);
+            return true;
+        });
+        for (auto& [name, off] : entries) {
+            uint8_t th[1024];
+            if (off % kPageSize || uint64_t(off) + 1024 > fileSize ||
+                file_->readAt(off, th, 1024) != 1024)
+                continue;  // a tag whose header cannot be read is not loaded
+            auto t = std::unique_ptr<CdxTag>(new CdxTag(this));
+            if (!t->checkHeader(th, fileSize, &why)) continue;
+            t->name_ = name;
+            t->headerOff_ = off;
+            t->root_ = le32(th);
+            t->keyLen_ = le16(th + 12);
+            t->options_ = th[14];
+            t->descending_ = le16(th + 502) != 0;
+            uint16_t keyStart = le16(th + 508), keyLenExpr = le16(th + 510);
+            uint16_t forStart = le16(th + 504), forLen = le16(th + 506);
+            auto text = [&](uint16_t start, uint16_t len) {
+                std::string s;
+                for (uint16_t i = 0; i < len && th[512 + start + i]; ++i)
+                    s += char(th[512 + start + i]);
+                return s;
+            };
+            t->keyExpr_ = text(keyStart, keyLenExpr);
+            t->forExpr_ = text(forStart, forLen);
+            if (table_ && compiler_) {
+                std::string err;
+                t->expr_ = compiler_(t->keyExpr_, t->forExpr_, &err);
+                if (!t->expr_) continue;  // damaged: expressions that do not fit the table
+                char type = t->expr_->keyType();
+                if ((type == 'N' || type == 'D') && t->keyLen_ != 8) continue;
+                if (type == 'L' && t->keyLen_ != 1) continue;
+                t->keyType_ = type;
+            } else {
+                t->keyType_ = 'C';
+            }
+            tags_.push_back(std::move(t));
+        }
+        sortOrder();
+        unlockRead();
+    } catch (const OpenDamage&) {
+        ok = false;
+        readLocks_ = 1;
+        unlockRead();
+    }
+    g_opening = false;
+    return ok;
+}
+
+// =============================================================================================
+// Bag: building tags
+
+bool CdxBag::evalKey(CdxTag* t, const char* rec, uint32_t recno, uint8_t* out, bool* forOk) {
+    TagExpressions* e = t->expr_.get();
+    *forOk = !e->hasFor() || e->forHolds(rec, recno);
+    return e->key(rec, recno, out);
+}
+
+std::unique_ptr<CdxTag> CdxBag::makeTag(const TagDef& def, std::string* error) {
+    auto t = std::unique_ptr<CdxTag>(new CdxTag(this));
+    t->name_.clear();
+    for (char c : def.name) t->name_ += char(std::toupper(static_cast<unsigned char>(c)));
+    if (t->name_.empty() || t->name_.size() > 10) {
+        *error = "nombre de orden no válido: " + def.name;
+        return nullptr;
+    }
+    if (def.keyExpr.size() + def.forExpr.size() + 2 > 512) {
+        *error = "expresiones demasiado largas";
+        return nullptr;
+    }
+    t->keyExpr_ = def.keyExpr;
+    t->forExpr_ = def.forExpr;
+    if (!compiler_) {
+        *error = "no hay tabla para evaluar las claves";
+        return nullptr;
+    }
+    t->expr_ = compiler_(def.keyExpr, def.forExpr, error);
+    if (!t->expr_) return nullptr;
+    t->keyType_ = t->expr_->keyType();
+    t->keyLen_ = t->expr_->keyLength();
+    if (t->keyLen_ < 1 || t->keyLen_ > 240) {
+        *error = "longitud de clave no válida";
+        return nullptr;
+    }
+    t->options_ = uint8_t(0x60 | (def.unique ? CdxTag::kUnique : 0) |
+                          (def.custom ? CdxTag::kCustom : 0) |
+                          (def.forExpr.empty() ? 0 : CdxTag::kFor));
+    t->descending_ = def.descending;
+    return t;
+}
+
+void CdxBag::addToDirectory(CdxTag* t) {
+    std::string k = dirKey(t->name_);
+    dir_->insertKey(reinterpret_cast<const uint8_t*>(k.data()), t->headerOff_);
+}
+
+void CdxBag::removeFromDirectory(const std::string& name) {
+    std::string k = dirKey(name);
+    std::vector<uint32_t> recs;
+    dir_->forEach([&](const uint8_t* key, uint32_t rec) {
+        if (std::memcmp(key, k.data(), 10) == 0) recs.push_back(rec);
+        return true;
+    });
+    for (uint32_t r : recs) dir_->deleteKey(reinterpret_cast<const uint8_t*>(k.data()), r);
+}
+
+CdxTag* CdxBag::createTag(const TagDef& def,
+                          const std::function<void(uint32_t, uint32_t)>& progress,
+                          uint32_t every) {
+    std::string error;
+    auto t = makeTag(def, &error);
+    if (!t) {
+        Error e;
+        e.genCode = gen::kCreate;
+        e.subCode = 1004;
+        e.subSystem = kSubSystem;
+        e.description = "Error de creación";
+        e.fileName = path_;
+        e.operation = error;
+        e.canDefault = true;
+        raiseError(e);
+        return nullptr;
+    }
+    lockWrite();
+    // Any tag of that name goes; in exclusive use its pages are returned to the free list.
+    for (size_t i = 0; i < tags_.size(); ++i) {
+        if (tags_[i]->name_ != t->name_) continue;
+        CdxTag* old = tags_[i].get();
+        if (!shared_) {
+            std::vector<uint32_t> todo{old->root_};
+            std::vector<uint32_t> all;
+            size_t limit = size_t(file_->size() / kPageSize) + 1;
+            while (!todo.empty() && all.size() <= limit) {
+                uint32_t off = todo.back();
+                todo.pop_back();
+                Page* p = old->page(off);
+                all.push_back(off);
+                if (!p->leaf()) todo.insert(todo.end(), p->child.begin(), p->child.end());
+            }
+            old->pages_.clear();
+            for (uint32_t off : all) releasePage(off);
+            releasePage(old->headerOff_);
+            releasePage(old->headerOff_ + kPageSize);
+        }
+        tags_.erase(tags_.begin() + long(i));
+        break;
+    }
+    removeFromDirectory(t->name_);
+    // Two fresh pages at the end of the file, zeros at once.
+    if (nextEof_ == 0) allocPage(), nextEof_ -= kPageSize;  // settle the end of file
+    uint32_t hdr = nextEof_;
+    nextEof_ += 2 * kPageSize;
+    uint8_t zeros[kPageSize] = {};
+    writePage(hdr, zeros, "reservando la cabecera de un orden");
+    writePage(hdr + kPageSize, zeros, "reservando la cabecera de un orden");
+    t->headerOff_ = hdr;
+    CdxTag* tag = t.get();
+    tags_.push_back(std::move(t));
+    addToDirectory(tag);
+    buildTag(tag, progress, every);
+    tag->headerDirty_ = true;
+    dir_->headerDirty_ = true;
+    sortOrder();
+    ++gen_;
+    unlockWrite();
+    return tag;
+}
+
+namespace {
+
+// A leaf level written as it fills and the levels above it, bottom-up.
+struct LevelBuilder {
+    Page page;
+    std::vector<uint8_t> lastKey;
+    uint32_t lastRec = 0;
+    int pages = 0;
+    bool started = false;
+};
+
+}  // namespace
+
+void CdxBag::buildTag(CdxTag* t, const std::function<void(uint32_t, uint32_t)>& progress,
+                      uint32_t every) {
+    const int kl = t->keyLen_;
+    const size_t rs = size_t(kl) + 4;  // key, then the record number big-endian
+    uint32_t count = table_ ? table_->recCount() : 0;
+    size_t n = std::max<size_t>(count, 1);
+    size_t runLen = size_t(std::sqrt(double(n)));
+    if (runLen < 1) runLen = 1;
+    size_t base = runLen;
+    while (runLen < 1048576 / rs) runLen *= 2;
+    runLen = std::max(base, std::min(runLen, n));
+
+    // Sorting entries: the first eight bytes as a number settle most comparisons.
+    struct Item {
+        uint64_t prefix;
+        uint32_t idx;
+    };
+    std::vector<uint8_t> buf;
+    std::vector<Item> items;
+    std::vector<std::string> runFiles;
+    std::vector<uint8_t> sorted;
+    auto prefixOf = [&](const uint8_t* e) {
+        uint64_t v = 0;
+        for (size_t i = 0; i < 8; ++i) v = (v << 8) | (i < rs ? e[i] : 0);
+        return v;
+    };
+    auto sortRun = [&]() {
+        size_t m = buf.size() / rs;
+        items.resize(m);
+        for (size_t i = 0; i < m; ++i) items[i] = {prefixOf(buf.data() + i * rs), uint32_t(i)};
+        std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+            if (a.prefix != b.prefix) return a.prefix < b.prefix;
+            return std::memcmp(buf.data() + size_t(a.idx) * rs, buf.data() + size_t(b.idx) * rs,
+                               rs) < 0;
+        });
+        sorted.resize(buf.size());
+        for (size_t i = 0; i < m; ++i)
+            std::memcpy(sorted.data() + i * rs, buf.data() + size_t(items[i].idx) * rs, rs);
+    };
+    auto spillRun = [&]() {
+        sortRun();
+        std::string p = os::tempPathBeside(path_, ".srt");
+        int err = 0;
+        auto f = os::File::create(p, os::Share::Exclusive, &err);
+        if (!f || !f->writeAt(0, sorted.data(), sorted.size()))
+            cdxDamage("ordenando claves", "no se pudo escribir el archivo temporal");
+        runFiles.push_back(p);
+        buf.clear();
+    };
+
+    // Read the table in blocks, without the table's locks.
+    if (table_ && count) {
+        uint32_t recLen = table_->recordLength();
+        uint32_t per = std::max<uint32_t>(1, 65535 / recLen);
+        std::vector<char> block(size_t(per) * recLen);
+        buf.reserve(std::min(runLen, size_t(count)) * rs);
+        uint32_t sinceProgress = 0;
+        for (uint32_t r = 1; r <= count;) {
+            uint32_t want = std::min(per, count - r + 1);
+            uint32_t got = table_->readRaw(r, want, block.data());
+            if (got == 0) break;
+            for (uint32_t j = 0; j < got; ++j, ++r) {
+                const char* rec = block.data() + size_t(j) * recLen;
+                if (progress && every && ++sinceProgress == every) {
+                    progress(r, count);
+                    sinceProgress = 0;
+                }
+                size_t at = buf.size();
+                buf.resize(at + rs);
+                bool forOk = true;
+                evalKey(t, rec, r, buf.data() + at, &forOk);
+                if (!forOk) {
+                    buf.resize(at);
+                    continue;
+                }
+                putBe32(buf.data() + at + kl, r);
+                if (buf.size() / rs >= runLen) spillRun();
+            }
+            if (got < want) break;
+        }
+        if (progress && sinceProgress) progress(count, count);
+    }
+
+    // Bottom-up writing: each full page gives one entry to the level above.
+    std::vector<LevelBuilder> levels;
+    const uint8_t pad = t->padByte();
+    const uint32_t minRec = count;
+    const size_t cap = cdx::interiorCapacity(kl);
+    std::vector<uint8_t> out;  // pages written in runs of consecutive offsets
+    uint32_t outStart = 0;
+    auto flushOut = [&]() {
+        if (out.empty()) return;
+        if (!file_->writeAt(outStart, out.data(), out.size()))
+            cdxDamage("escribiendo el índice " + t->name_, "no se pudo escribir una página");
+        wrote_ = true;
+        out.clear();
+    };
+    auto emit = [&](const Page& p) {
+        uint8_t raw[kPageSize];
+        if (!cdx::encode(p, kl, pad, raw, p.leaf() ? minRec : 0))
+            cdxDamage("escribiendo el índice " + t->name_, "una página no cabe");
+        if (out.empty() || outStart + out.size() != p.off) {
+            flushOut();
+            outStart = p.off;
+        }
+        out.insert(out.end(), raw, raw + kPageSize);
+        if (out.size() >= 65536) flushOut();
+    };
+    // Leaf fill state for the current leaf.
+    int leafStored = 0;
+    const int leafBytes = cdx::leafLayout(kl, minRec).bytes;
+    std::function<void(size_t, const uint8_t*, uint32_t, uint32_t)> add;
+    std::function<void(size_t)> close;
+    auto fits = [&](size_t lvl, const uint8_t* key) {
+        Page& p = levels[lvl].page;
+        if (lvl > 0) return p.n() < cap;
+        int s = cdx::storedLength(p.n() ? p.key(p.n() - 1, kl) : nullptr, key, kl, pad);
+        return int(p.n() + 1) * leafBytes + leafStored + s <= int(cdx::kLeafArea);
+    };
+    // Finishes the page of a level: it gets its offset's right neighbour when the next page of
+    // the level starts, so pages are held until then.
+    add = [&](size_t lvl, const uint8_t* key, uint32_t rec, uint32_t child) {
+        if (levels.size() <= lvl) {
+            if (lvl >= size_t(kMaxDepth)) cdxDamage("construyendo " + t->name_, "demasiados niveles");
+            levels.emplace_back();
+        }
+        LevelBuilder& L = levels[lvl];
+        if (!L.started) {
+            L.page = Page();
+            L.page.off = allocPage();
+            L.page.attr = lvl == 0 ? cdx::kAttrLeaf : 0;
+            L.started = true;
+            if (lvl == 0) leafStored = 0;
+        } else if (!fits(lvl, key)) {
+            uint32_t nextOff = allocPage();
+            L.page.right = nextOff;
+            Page done = std::move(L.page);
+            ++L.pages;
+            add(lvl + 1, done.key(done.n() - 1, kl), done.recs.back(), done.off);
+            emit(done);
+            LevelBuilder& L2 = levels[lvl];
+            L2.page = Page();
+            L2.page.off = nextOff;
+            L2.page.left = done.off;
+            L2.page.attr = lvl == 0 ? cdx::kAttrLeaf : 0;
+            if (lvl == 0) leafStored = 0;
+        }
+        LevelBuilder& L3 = levels[lvl];
+        if (lvl == 0)
+            leafStored += cdx::storedLength(
+                L3.page.n() ? L3.page.key(L3.page.n() - 1, kl) : nullptr, key, kl, pad);
+        L3.page.keys.insert(L3.page.keys.end(), key, key + kl);
+        L3.page.recs.push_back(rec);
+        if (lvl > 0) L3.page.child.push_back(child);
+    };
+
+    std::vector<uint8_t> lastKey;
+    bool haveLast = false;
+    auto take = [&](const uint8_t* e) {
+        if (t->unique() && haveLast && std::memcmp(lastKey.data(), e, size_t(kl)) == 0) return;
+        lastKey.assign(e, e + kl);
+        haveLast = true;
+        add(0, e, be32(e + kl), 0);
+    };
+    if (runFiles.empty()) {
+        sortRun();
+        for (size_t i = 0; i < sorted.size(); i += rs) take(sorted.data() + i);
+    } else {
+        if (!buf.empty()) spillRun();
+        // Merge the runs, reading each in blocks.
+        struct Run {
+            std::unique_ptr<os::File> f;
+            std::vector<uint8_t> block;
+            size_t pos = 0, len = 0;
+            uint64_t off = 0;
+        };
+        std::vector<Run> runs(runFiles.size());
+        const size_t blockEntries = std::max<size_t>(1, 65536 / rs);
+        auto refill = [&](Run& r) {
+            r.block.resize(blockEntries * rs);
+            long long got = r.f->readAt(r.off, r.block.data(), r.block.size());
+            if (got < 0) cdxDamage("ordenando claves", "no se pudo leer el archivo temporal");
+            r.len = size_t(got) / rs * rs;
+            r.off += r.len;
+            r.pos = 0;
+            return r.len > 0;
+        };
+        auto cmp = [&](size_t a, size_t b) {
+            return std::memcmp(runs[a].block.data() + runs[a].pos,
+                               runs[b].block.data() + runs[b].pos, rs) > 0;
+        };
+        std::priority_queue<size_t, std::vector<size_t>, decltype(cmp)> heap(cmp);
+        for (size_t i = 0; i < runs.size(); ++i) {
+            int err = 0;
+            runs[i].f = os::File::open(runFiles[i], false, os::Share::Exclusive, &err);
+            if (!runs[i].f) cdxDamage("ordenando claves", "no se pudo abrir el archivo temporal");
+            if (refill(runs[i])) heap.push(i);
+        }
+        while (!heap.empty()) {
+            size_t i = heap.top();
+            heap.pop();
+            take(runs[i].block.data() + runs[i].pos);
+            runs[i].pos += rs;
+            if (runs[i].pos < runs[i].len || refill(runs[i])) heap.push(i);
+        }
+        for (auto& r : runs) r.f.reset();
+        for (auto& p : runFiles) os::removeFile(p);
+    }
+
+    // Close the levels from the bottom; the single page of the top level is the root.
+    if (levels.empty()) {
+        Page root;
+        root.off = allocPage();
+        root.attr = cdx::kAttrRoot | cdx::kAttrLeaf;
+        emit(root);
+        t->root_ = root.off;
+    } else {
+        for (size_t lvl = 0; lvl < levels.size(); ++lvl) {
+            LevelBuilder& L = levels[lvl];
+            bool top = lvl + 1 == levels.size() && L.pages == 0;
+            Page done = std::move(L.page);
+            if (top) {
+                done.attr |= cdx::kAttrRoot;
+                emit(done);
+                t->root_ = done.off;
+                break;
+            }
+            ++L.pages;
+            add(lvl + 1, done.key(done.n() - 1, kl), done.recs.back(), done.off);
+            emit(done);
+        }
+    }
+    flushOut();
+    t->pages_.clear();
+    t->cur_ = CdxEntry();
+}
+
+bool CdxBag::rebuild(const std::function<void(uint32_t, uint32_t)>& progress, uint32_t every) {
+    lockWrite();
+    std::vector<TagDef> defs;
+    for (CdxTag* t : order_)
+        defs.push_back({t->name_, t->keyExpr_, t->forExpr_, t->unique(), t->descending_,
+                        t->custom()});
+    tags_.clear();
+    order_.clear();
+    file_->truncate(0);
+    initEmpty();
+    for (const TagDef& d : defs) {
+        std::string error;
+        auto t = makeTag(d, &error);
+        if (!t) continue;
+        uint32_t hdr = nextEof_;
+        nextEof_ += 2 * kPageSize;
+        uint8_t zeros[kPageSize] = {};
+        writePage(hdr, zeros, "reservando la cabecera de un orden");
+        writePage(hdr + kPageSize, zeros, "reservando la cabecera de un orden");
+        t->headerOff_ = hdr;
+        CdxTag* tag = t.get();
+        tags_.push_back(std::move(t));
+        addToDirectory(tag);
+        buildTag(tag, progress, every);
+        tag->headerDirty_ = true;
+    }
+    dir_->headerDirty_ = true;
+    sortOrder();
+    wrote_ = true;
+    unlockWrite();
+    return true;
+}
+
+// =============================================================================================
+// Bag: following the table's record changes
+
+void CdxBag::recordChanging(DbfTable& t, uint32_t, bool appended) {
+    const char* rec = appended ? nullptr : t.recordBuffer();
+    for (CdxTag* tag : order_) {
+        tag->saved_ = false;
+        if (tag->custom() || !tag->expr_ || !rec) continue;
+        tag->savedKey_.resize(size_t(tag->keyLen_));
+        evalKey(tag, rec, t.recNo(), tag->savedKey_.data(), &tag->savedFor_);
+        tag->saved_ = true;
+    }
+}
+
+bool CdxBag::recordWritten(DbfTable& t, uint32_t recno, bool appended) {
+    const char* rec = t.recordBuffer();
+    if (!rec) return false;
+    bool locked = false;
+    std::vector<uint8_t> key;
+    for (CdxTag* tag : order_) {
+        if (tag->custom() || !tag->expr_) continue;
+        if (!appended && !tag->saved_) continue;
+        key.resize(size_t(tag->keyLen_));
+        bool forOk = true;
+        evalKey(tag, rec, recno, key.data(), &forOk);
+        bool del = false, ins = false;
+        if (appended) {
+            ins = forOk;
+        } else if (std::memcmp(key.data(), tag->savedKey_.data(), key.size()) != 0) {
+            del = tag->savedFor_;
+            ins = forOk;
+        } else {
+            del = tag->savedFor_ && !forOk;
+            ins = !tag->savedFor_ && forOk;
+        }
+        tag->saved_ = false;
+        if (!del && !ins) continue;
+        if (!locked) {
+            lockWrite();
+            locked = true;
+        }
+        if (del) tag->deleteKey(tag->savedKey_.data(), recno);
+        if (ins) tag->insertKey(key.data(), recno);
+    }
+    if (locked) unlockWrite();
+    return true;
+}
+
+bool CdxBag::tableRebuilt(DbfTable&) { return rebuild(); }
+
+void CdxBag::tableClosing(DbfTable&) {}
+
+// =============================================================================================
+// Structural check
+
+std::vector<std::string> CdxBag::checkStructure() {
+    std::vector<std::string> problems;
+    lockRead();
+    g_opening = true;  // damage becomes a reported problem, not a stop
+    size_t maxPages = size_t(file_->size() / kPageSize) + 1;
+    std::vector<CdxTag*> all{dir_.get()};
+    all.insert(all.end(), order_.begin(), order_.end());
+    for (CdxTag* t : all) {
+        std::string tn = t == dir_.get() ? std::string("(directorio)") : t->name_;
+        try {
+            // Walk level by level: links, parent entries, order.
+            std::vector<uint32_t> level{t->root_};
+            size_t visited = 0;
+            bool first = true;
+            while (!level.empty()) {
+                std::vector<uint32_t> below;
+                for (size_t i = 0; i < level.size(); ++i) {
+                    Page* p = t->page(level[i]);
+                    if (++visited > maxPages) throw OpenDamage{"páginas en ciclo"};
+                    if (first != p->root())
+                        problems.push_back(tn + ": página " + std::to_string(p->off) +
+                                           (first ? " debería ser raíz" : " marcada como raíz"));
+                    uint32_t wantLeft = i ? level[i - 1] : kNone;
+                    uint32_t wantRight = i + 1 < level.size() ? level[i + 1] : kNone;
+                    if (!first && (p->left != wantLeft || p->right != wantRight))
+                        problems.push_back(tn + ": enlaces de la página " +
+                                           std::to_string(p->off) + " no encadenan");
+                    if (p->n() == 0 && !p->root())
+                        problems.push_back(tn + ": página vacía " + std::to_string(p->off));
+                    for (size_t k = 1; k < p->n(); ++k)
+                        if (t->compare(p->key(k - 1, t->keyLen_), p->recs[k - 1],
+                                       p->key(k, t->keyLen_), p->recs[k]) >= 0)
+                            problems.push_back(tn + ": claves fuera de orden en la página " +
+                                               std::to_string(p->off));
+                    if (!p->leaf()) {
+                        for (size_t k = 0; k < p->n(); ++k) {
+                            Page* c = t->page(p->child[k]);
+                            if (c->n() == 0) continue;
+                            if (t->compare(c->key(c->n() - 1, t->keyLen_), c->recs.back(),
+                                           p->key(k, t->keyLen_), p->recs[k]) != 0)
+                                problems.push_back(tn + ": la entrada del padre " +
+                                                   std::to_string(p->off) +
+                                                   " no es la última clave de su hija " +
+                                                   std::to_string(c->off));
+                            if (c->leaf() != (p->child.size() && t->page(p->child[0])->leaf()))
+                                problems.push_back(tn + ": hojas a distinta profundidad");
+                            below.push_back(p->child[k]);
+                        }
+                    } else if (!cdx::leafFits(*p, t->keyLen_, t->padByte())) {
+                        problems.push_back(tn + ": hoja " + std::to_string(p->off) +
+                                           " desbordada");
+                    }
+                }
+                level.swap(below);
+                first = false;
+            }
+            // Across leaves the order holds too.
+            std::vector<uint8_t> prevKey;
+            uint32_t prevRec = 0;
+            bool have = false;
+            bool bad = false;
+            t->forEach([&](const uint8_t* k, uint32_t r) {
+                if (have && t->compare(prevKey.data(), prevRec, k, r) >= 0) bad = true;
+                prevKey.assign(k, k + t->keyLen_);
+                prevRec = r;
+                have = true;
+                return true;
+            });
+            if (bad) problems.push_back(tn + ": claves fuera de orden entre hojas");
+        } catch (const OpenDamage& d) {
+            problems.push_back(tn + ": " + d.text);
+        }
+    }
+    // The free list: inside the file, no loops.
+    uint32_t off = freeHead_;
+    size_t steps = 0;
+    while (off) {
+        if (off % kPageSize || uint64_t(off) + kPageSize > uint64_t(file_->size())) {
+            problems.push_back("lista libre: página fuera del archivo");
+            break;
+        }
+        if (++steps > maxPages) {
+            problems.push_back("lista libre: ciclo");
+            break;
+        }
+        uint8_t b[4];
+        if (file_->readAt(off, b, 4) != 4) break;
+        off = le32(b);
+    }
+    g_opening = false;
+    unlockRead();
+    return problems;
+}
+
+}  // namespace wv

@@ -1,0 +1,249 @@
+// Compound index files (CDX): several named orders (tags) in one file, each a B+tree of keys in
+// 512-byte pages, plus a directory tag that maps tag names to tag headers. Workstations share a
+// file through a read/write lock byte and a change counter at offset 8: every lock is followed by
+// a look at the counter, and cached pages are dropped when another workstation changed the file.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "storage/cdx_page.h"
+#include "storage/dbf.h"
+#include "storage/platform.h"
+
+namespace wv {
+
+// A tag's key and FOR expressions bound to a table. The key of a record is written into a buffer
+// of the tag's key length, already encoded (see encodeKey).
+class TagExpressions {
+public:
+    virtual ~TagExpressions() = default;
+    // 'C', 'N', 'D' or 'L': the type of the key on the blank record.
+    virtual char keyType() const = 0;
+    // The length the key has on the blank record (8 for numbers and dates, 1 for logicals).
+    virtual int keyLength() const = 0;
+    virtual bool hasFor() const = 0;
+    // The record is given as raw bytes (deletion flag first) with its number.
+    virtual bool key(const char* record, uint32_t recno, uint8_t* out) = 0;
+    virtual bool forHolds(const char* record, uint32_t recno) = 0;
+};
+
+// Compiles a tag's expressions against the bag's table; null with *error when they are not valid
+// expressions for it.
+using ExpressionCompiler = std::function<std::unique_ptr<TagExpressions>(
+    const std::string& keyExpr, const std::string& forExpr, std::string* error)>;
+
+// Key encodings: numbers as big-endian doubles with the sign bit flipped (negatives inverted),
+// dates as their day number encoded as a number, logicals as T/F, texts padded with blanks.
+void encodeNumberKey(double v, uint8_t* out);
+double decodeNumberKey(const uint8_t* in);
+
+class CdxBag;
+
+// Where a tag's cursor stands: the entry's key and record, and a hint to find it fast.
+struct CdxEntry {
+    std::vector<uint8_t> key;
+    uint32_t rec = 0;
+};
+
+class CdxTag {
+public:
+    static constexpr uint8_t kUnique = 0x01;
+    static constexpr uint8_t kCustom = 0x04;
+    static constexpr uint8_t kFor = 0x08;
+
+    const std::string& name() const { return name_; }
+    const std::string& keyExpr() const { return keyExpr_; }
+    const std::string& forExpr() const { return forExpr_; }
+    int keyLength() const { return keyLen_; }
+    uint8_t options() const { return options_; }
+    bool unique() const { return options_ & kUnique; }
+    bool custom() const { return options_ & kCustom; }
+    bool descending() const { return descending_; }
+    char keyType() const { return keyType_; }
+    uint8_t padByte() const { return keyType_ == 'C' ? ' ' : 0; }
+    uint32_t headerOffset() const { return headerOff_; }
+    CdxBag& bag() { return *bag_; }
+    TagExpressions* expressions() { return expr_.get(); }
+
+    // Cursor moves in the tag's order (reversed for a descending tag). Each returns the record
+    // number of the entry reached, or 0 past either end.
+    uint32_t first();
+    uint32_t last();
+    uint32_t next();
+    uint32_t prev();
+    // Finds the first entry in order whose key begins with the len bytes given; with soft, the
+    // entry that follows when none does. Returns its record (0: none) and whether it matched.
+    uint32_t seek(const uint8_t* key, size_t len, bool soft, bool* found);
+    // Puts the cursor on the entry (key, rec); false when the tag has no such entry.
+    bool locate(const uint8_t* key, uint32_t rec);
+    const CdxEntry& current() const { return cur_; }
+    bool positioned() const { return cur_.rec != 0; }
+
+    // ORDKEYCOUNT and ORDKEYNO (of the cursor's entry; 0 when it has none).
+    uint32_t keyCount();
+    uint32_t keyNo();
+
+    // Visits every entry in physical (ascending) order or backwards.
+    void forEach(const std::function<bool(const uint8_t* key, uint32_t rec)>& f,
+                 bool backwards = false);
+
+    // Inserts and deletes one entry (the caller holds the write lock).
+    void insertKey(const uint8_t* key, uint32_t rec);
+    bool deleteKey(const uint8_t* key, uint32_t rec);
+
+private:
+    friend class CdxBag;
+    struct PathStep {
+        cdx::Page* page;
+        size_t idx;
+    };
+    explicit CdxTag(CdxBag* bag) : bag_(bag) {}
+
+    cdx::Page* page(uint32_t off);
+    cdx::Page* newPage(bool leaf);
+    void freePage(cdx::Page* p);
+    int compare(const uint8_t* a, uint32_t ra, const uint8_t* b, uint32_t rb) const;
+    // Descends to the leaf where (key, rec) belongs; the path runs from the root.
+    void descend(const uint8_t* key, size_t len, uint32_t rec, bool last,
+                 std::vector<PathStep>* path);
+    bool pageFits(const cdx::Page& p) const;
+    bool pageEmptyOrSparse(const std::vector<cdx::Page*>& group) const;
+    void rebalance(std::vector<PathStep>& path, size_t level);
+    void fixParents(std::vector<PathStep>& path, size_t level);
+    void repackGroup(cdx::Page* parent, size_t from, size_t to);
+    void splitRoot(std::vector<PathStep>& path);
+    void setEntry(cdx::Page* parent, size_t i, cdx::Page* child);
+    void setCursor(const cdx::Page* leaf, size_t i);
+    bool restoreCursor();
+    uint32_t step(bool forward);
+    uint32_t edge(bool top);
+    void forgetPages();
+    void writeHeader();
+    bool checkHeader(const uint8_t* h, uint32_t fileSize, std::string* why);
+
+    CdxBag* bag_;
+    std::string name_;
+    std::string keyExpr_, forExpr_;
+    int keyLen_ = 10;
+    uint8_t options_ = 0x60;
+    bool descending_ = false;
+    char keyType_ = 'C';
+    uint32_t headerOff_ = 0;
+    uint32_t root_ = 0;
+    bool headerDirty_ = false;
+    std::unique_ptr<TagExpressions> expr_;
+    std::unordered_map<uint32_t, std::unique_ptr<cdx::Page>> pages_;
+    CdxEntry cur_;
+    uint32_t curLeaf_ = 0;
+    size_t curIdx_ = 0;
+    uint64_t curGen_ = 0;
+    // ORDKEYCOUNT / ORDKEYNO kept until the pages are dropped or the cursor moves.
+    uint64_t countGen_ = ~0ULL, noGen_ = ~0ULL;
+    uint32_t count_ = 0, no_ = 0, noRec_ = 0;
+    // The keys of the current record saved when its buffer was first changed.
+    std::vector<uint8_t> savedKey_;
+    bool savedFor_ = false;
+    bool saved_ = false;
+};
+
+// A compound index file.
+class CdxBag : public TableObserver {
+public:
+    // Opens a bag in the table's mode. Raises 21/1003 when the file cannot be opened and 32/1012
+    // when it is 1024 bytes or less or its directory cannot be read. table may be null (the file
+    // is then only read: no keys are evaluated).
+    static std::unique_ptr<CdxBag> open(const std::string& path, DbfTable* table,
+                                        ExpressionCompiler compiler);
+    // Creates an empty bag (the directory only), truncating an existing file.
+    static std::unique_ptr<CdxBag> create(const std::string& path, DbfTable* table,
+                                          ExpressionCompiler compiler);
+    ~CdxBag() override;
+
+    const std::string& path() const { return path_; }
+    // Tags in order number (creation order).
+    const std::vector<CdxTag*>& tags() const { return order_; }
+    CdxTag* tag(const std::string& name) const;
+    int tagNumber(const std::string& name) const;  // 1-based, 0 when absent
+
+    struct TagDef {
+        std::string name, keyExpr, forExpr;
+        bool unique = false, descending = false, custom = false;
+    };
+    // ORDCREATE: builds a tag from the table's records (replacing one of the same name). The
+    // progress callback runs every `every` records.
+    CdxTag* createTag(const TagDef& def,
+                      const std::function<void(uint32_t done, uint32_t total)>& progress = {},
+                      uint32_t every = 0);
+    // ORDLISTREBUILD: the file cut to nothing and every tag built again in its former order.
+    bool rebuild(const std::function<void(uint32_t, uint32_t)>& progress = {}, uint32_t every = 0);
+
+    // The lock protocol (shared mode only places locks; counts are kept in both).
+    void lockRead();
+    void unlockRead();
+    void lockWrite();
+    void unlockWrite();
+    bool shared() const { return shared_; }
+    uint32_t changeCounter() const { return counter_; }
+    uint64_t generation() const { return gen_; }
+
+    // Structural check of every tag: order, links, parents, leaf space, free list. Each problem
+    // is one line.
+    std::vector<std::string> checkStructure();
+
+    // TableObserver
+    void recordChanging(DbfTable& t, uint32_t recno, bool appended) override;
+    bool recordWritten(DbfTable& t, uint32_t recno, bool appended) override;
+    bool tableRebuilt(DbfTable& t) override;
+    void tableClosing(DbfTable& t) override;
+
+    DbfTable* table() const { return table_; }
+
+private:
+    friend class CdxTag;
+    CdxBag() = default;
+    bool load();
+    bool initEmpty();
+    void checkVersion();
+    uint32_t allocPage();
+    void releasePage(uint32_t off);
+    void readPage(uint32_t off, uint8_t* raw, const char* step);
+    void writePage(uint32_t off, const uint8_t* raw, const char* step);
+    void flushAll();
+    std::unique_ptr<CdxTag> makeTag(const TagDef& def, std::string* error);
+    void buildTag(CdxTag* t, const std::function<void(uint32_t, uint32_t)>& progress,
+                  uint32_t every);
+    void addToDirectory(CdxTag* t);
+    void removeFromDirectory(const std::string& name);
+    void sortOrder();
+    bool evalKey(CdxTag* t, const char* rec, uint32_t recno, uint8_t* out, bool* forOk);
+
+    std::unique_ptr<os::File> file_;
+    std::string path_;
+    DbfTable* table_ = nullptr;
+    ExpressionCompiler compiler_;
+    bool shared_ = true;
+    bool readOnly_ = false;
+    uint64_t lockOffset_ = 0x7FFFFFFE;
+    int readLocks_ = 0, writeLocks_ = 0;
+    uint32_t counter_ = 0;
+    uint32_t freeHead_ = 0;
+    uint32_t diskFreeHead_ = 0;
+    uint32_t nextEof_ = 0;  // 0: not yet determined
+    uint64_t gen_ = 1;
+    bool wrote_ = false;
+    std::map<uint32_t, uint32_t> freed_;  // pages freed under this write lock -> next free page
+    std::unique_ptr<CdxTag> dir_;
+    std::vector<std::unique_ptr<CdxTag>> tags_;
+    std::vector<CdxTag*> order_;
+};
+
+// The damage stop: names the step and the kind of damage.
+[[noreturn]] void cdxDamage(const std::string& step, const std::string& kind);
+
+}  // namespace wv

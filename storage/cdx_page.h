@@ -1,0 +1,69 @@
+// The 512-byte pages of a compound index: interior pages of full keys with record numbers and
+// child offsets, and leaf pages whose keys are compressed against their predecessor and their own
+// trailing pad bytes. A page is held decoded while in memory and encoded again when written.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace wv::cdx {
+
+constexpr uint32_t kPageSize = 512;
+constexpr uint32_t kNone = 0xFFFFFFFF;
+constexpr uint32_t kLeafArea = 488;  // key area of a leaf, bytes 24-511
+constexpr uint16_t kAttrRoot = 1;
+constexpr uint16_t kAttrLeaf = 2;
+
+struct Page {
+    uint32_t off = 0;
+    uint16_t attr = 0;
+    uint32_t left = kNone;
+    uint32_t right = kNone;
+    std::vector<uint8_t> keys;    // n keys of the tag's key length, one after the other
+    std::vector<uint32_t> recs;   // n record numbers
+    std::vector<uint32_t> child;  // n child page offsets (interior pages)
+    bool dirty = false;
+
+    bool leaf() const { return (attr & kAttrLeaf) != 0; }
+    bool root() const { return (attr & kAttrRoot) != 0; }
+    size_t n() const { return recs.size(); }
+    const uint8_t* key(size_t i, int keyLen) const { return keys.data() + i * size_t(keyLen); }
+};
+
+// The layout of a leaf's key-info entries for a given record-number width.
+struct LeafLayout {
+    int bytes = 3;     // per entry
+    int recBits = 0;
+    int dupBits = 0;
+    int trailBits = 0;
+    uint32_t recMask = 0;
+    uint8_t dupMask = 0;
+    uint8_t trailMask = 0;
+};
+// The narrowest layout (from 3 bytes up) whose record mask holds maxRec.
+LeafLayout leafLayout(int keyLen, uint32_t maxRec);
+
+// Entries an interior page of this key length holds.
+inline size_t interiorCapacity(int keyLen) { return 500 / size_t(keyLen + 8); }
+
+// Leading bytes key shares with prev, and pad bytes at its end.
+int sharedPrefix(const uint8_t* prev, const uint8_t* key, int keyLen);
+int trailingPad(const uint8_t* key, int keyLen, uint8_t pad);
+// Bytes a key takes in the key area after its predecessor (null for the first of a page).
+int storedLength(const uint8_t* prev, const uint8_t* key, int keyLen, uint8_t pad);
+
+// Decodes a page; false with *why set when its contents do not add up.
+bool decode(const uint8_t* raw, uint32_t off, int keyLen, uint8_t pad, Page* out,
+            std::string* why);
+// Encodes a page; false when a leaf's keys do not fit (the caller balances first). A leaf is
+// written with the narrowest layout for its record numbers, or with `minRec` in mind when that is
+// larger (bulk builds size the entries for the whole table).
+bool encode(const Page& p, int keyLen, uint8_t pad, uint8_t* raw, uint32_t minRec = 0);
+
+// Whether a leaf holding these keys fits in one page.
+bool leafFits(const Page& p, int keyLen, uint8_t pad);
+// Free bytes of a leaf's key area (negative when it does not fit).
+int leafFree(const Page& p, int keyLen, uint8_t pad);
+
+}  // namespace wv::cdx
