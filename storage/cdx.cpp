@@ -602,8 +602,11 @@ bool CdxTag::locate(const uint8_t* key, uint32_t rec) {
 }
 
 uint32_t CdxTag::keyCount() {
-    if (countGen_ == bag_->gen_) return count_;
-    bag_->lockRead();
+    bag_->lockRead();  // sees a foreign change before the kept count is trusted
+    if (countGen_ == bag_->gen_) {
+        bag_->unlockRead();
+        return count_;
+    }
     uint32_t off = root_;
     Page* p;
     for (int depth = 0;; ++depth) {
@@ -639,8 +642,11 @@ uint32_t CdxTag::keyCount() {
 
 uint32_t CdxTag::keyNo() {
     if (!positioned()) return 0;
-    if (noGen_ == bag_->gen_ && noRec_ == cur_.rec) return no_;
     bag_->lockRead();
+    if (noGen_ == bag_->gen_ && noRec_ == cur_.rec) {
+        bag_->unlockRead();
+        return no_;
+    }
     uint32_t result = 0;
     if (restoreCursor()) {
         Page* leaf = page(curLeaf_);

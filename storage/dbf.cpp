@@ -455,16 +455,18 @@ uint32_t DbfTable::recCount() {
     return count_;
 }
 
-void DbfTable::blankBuffer() {
-    std::memset(buf_.data(), ' ', buf_.size());
+void DbfTable::blankRecord(char* out) const {
+    std::memset(out, ' ', recordLen_);
     for (const FieldInfo& f : fields_) {
         bool binary = f.type == 'I' || f.type == 'Y' || f.type == 'T' || f.type == '+' ||
                       f.type == '0' || (f.type == 'B' && f.len == 8) ||
                       (f.type == 'D' && f.len < 8) ||
                       ((f.type == 'M' || f.type == 'G' || f.type == 'P') && f.len == 4);
-        if (binary) std::memset(buf_.data() + f.offset, 0, f.len);
+        if (binary) std::memset(out + f.offset, 0, f.len);
     }
 }
+
+void DbfTable::blankBuffer() { blankRecord(buf_.data()); }
 
 bool DbfTable::positionOn(uint32_t n) {
     found_ = false;

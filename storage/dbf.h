@@ -183,6 +183,9 @@ public:
     // The structural-index flag decides which scheme-3 layout record locks use.
     bool structuralIndex() const { return structural_; }
     void setStructuralIndex(bool on);
+    // Asks for the header to be written at the next flush or close (the structural-index flag
+    // changed).
+    void requestHeaderWrite() { updateHeader_ = true; }
 
     // --- For the index layer
     // The current record's raw bytes (read first if needed); null after a read error.
@@ -192,6 +195,8 @@ public:
     uint32_t readRaw(uint32_t first, uint32_t count, char* out);
     void setObserver(TableObserver* o) { observer_ = o; }
     TableObserver* observer() const { return observer_; }
+    // A blank record (live, every field empty) into out, record length bytes.
+    void blankRecord(char* out) const;
     // Decodes a field from raw record bytes.
     Value decode(size_t i, const char* record);
 
