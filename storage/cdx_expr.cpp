@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "runtime/error.h"
+
 namespace wv {
 
 RecordContext::RecordContext(DbfTable& table) : table_(table) {
@@ -66,6 +68,12 @@ public:
     bool compile(const std::string& keyExpr, const std::string& forExpr, std::string* error) {
         key_ = Expr::compile(keyExpr, ctx_, error);
         if (!key_) return false;
+        if (key_->type() == Value::Type::Nil) {
+            if (error) *error = "La clave no da un valor indexable: " + keyExpr;
+            return false;
+        }
+        // The key's length on the blank record; nothing is shown to the operator for it.
+        ScopedErrorHandler quiet([](const Error&) { return ErrorChoice::Default; });
         ctx_.setRecord(blank_.data(), 0);
         Value v = key_->eval(ctx_);
         switch (v.type()) {
@@ -87,7 +95,7 @@ public:
         if (!forExpr.empty()) {
             for_ = Expr::compile(forExpr, ctx_, error);
             if (!for_) return false;
-            if (!for_->eval(ctx_).isLogical()) {
+            if (for_->type() != Value::Type::Logical && !for_->eval(ctx_).isLogical()) {
                 if (error) *error = "La condición FOR no es lógica: " + forExpr;
                 return false;
             }

@@ -489,7 +489,7 @@ TEST(DbfErrors, OpenAndCreateFailures) {
 
     EXPECT_FALSE(DbfTable::create(dir.file("no/such/dir/t.dbf"), basicFields()));
     EXPECT_EQ(rec.last(), "20/1004");
-    EXPECT_EQ(rec.errors.back().description, "Error de creación");
+    EXPECT_EQ(rec.errors.back().description, "Error de creaci\xF3n");
 }
 
 TEST(DbfErrors, RetryRepeatsTheOpen) {
@@ -549,7 +549,7 @@ TEST(DbfErrors, DamagedHeadersAreCorruptionNeverACrash) {
         ErrorRecorder rec;
         EXPECT_FALSE(openShared(path)) << c.what;
         EXPECT_EQ(rec.last(), "32/1012") << c.what;
-        EXPECT_EQ(rec.errors.back().description, "Se detectó corrupción") << c.what;
+        EXPECT_EQ(rec.errors.back().description, "Se detect\xF3 corrupci\xF3n") << c.what;
         EXPECT_EQ(readBytes(path), c.bytes) << c.what << ": the file was written";
     }
 }

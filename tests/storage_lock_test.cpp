@@ -239,7 +239,7 @@ TEST(Locks, AppendLockFailureSetsTheNetworkFlag) {
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].genCode, 40);
     EXPECT_EQ(seen[0].subCode, 1024);
-    EXPECT_EQ(seen[0].description, "Fallo en el bloqueo de adición");
+    EXPECT_EQ(seen[0].description, "Fallo en el bloqueo de adici\xF3n");
     EXPECT_TRUE(netErr());
     EXPECT_TRUE(byteFree(path, 0x7FFFFFFE));  // header lock released
     EXPECT_EQ(t->recCount(), 4u);

@@ -13,7 +13,9 @@
 #include "runtime/date.h"
 #include "runtime/error.h"
 #include "runtime/numtext.h"
+#include "data/workarea.h"
 #include "storage/dbf.h"
+#include "tools/commands.h"
 #include "tools/csv.h"
 
 namespace {
@@ -34,29 +36,28 @@ const char kUsage[] =
     "  recall TABLE RECNO                     take the deletion mark off a record\n"
     "  pack TABLE                             remove deleted records (exclusive use)\n"
     "  zap TABLE                              remove every record (exclusive use)\n"
+    "  index TABLE TAG \"KEY\" [--for \"EXPR\"] [--unique] [--descending]\n"
+    "                                         create or replace a tag of the structural index\n"
+    "  reindex TABLE                          rebuild every tag (exclusive use)\n"
+    "  seek TABLE TAG VALUE                   print the record found, or \"not found\"\n"
+    "  dump TABLE --order TAG                 records in the order of a tag\n"
+    "  keys FILE.cdx [TAG]                    the tags of an index file, or one tag's keys\n"
+    "  check TABLE                            verify the table and its structural index\n"
     "\n"
     "Values: text as given, numbers in decimal, dates YYYYMMDD, logicals T/F, memos as text.\n"
     "Exit status 0 on success, 1 with a one-line reason on standard error otherwise.\n";
 
-[[noreturn]] void fail(const std::string& reason) {
-    std::fprintf(stderr, "wvestor-db: %s\n", reason.c_str());
-    std::exit(1);
+
+}  // namespace
+
+// Tables are opened in a work area, so that their structural index follows every change.
+std::unique_ptr<wv::WorkArea> openArea(const std::string& path, bool shared, bool readOnly) {
+    auto a = wv::WorkArea::open(path, "", shared, readOnly);
+    if (!a) fail("cannot open " + path);
+    return a;
 }
 
-// Any storage error ends the tool with its one-line description.
-wv::ErrorChoice toolHandler(const wv::Error& e) {
-    if (e.genCode == wv::gen::kZeroDiv) return wv::ErrorChoice::Zero;
-    fail(wv::toUtf8(wv::errorMessage(e)));
-}
-
-std::unique_ptr<DbfTable> openTable(const std::string& path, bool shared, bool readOnly) {
-    DbfTable::OpenOptions o;
-    o.shared = shared;
-    o.readOnly = readOnly;
-    auto t = DbfTable::open(path, o);
-    if (!t) fail("cannot open " + path);
-    return t;
-}
+namespace {
 
 uint32_t parseRecno(const std::string& s) {
     char* end = nullptr;
@@ -222,7 +223,8 @@ int cmdAppend(const std::vector<std::string>& a) {
             rest.push_back(a[i]);
     }
     auto values = assignments(rest, 0);
-    auto t = openTable(a[0], !exclusive, false);
+    auto area = openArea(a[0], !exclusive, false);
+    DbfTable* t = &area->table();
     uint32_t n = appendRecord(*t, typedValues(*t, values));
     if (!t->close()) fail("cannot close " + a[0]);
     std::printf("%u\n", n);
@@ -240,7 +242,8 @@ int cmdImport(const std::vector<std::string>& a) {
     std::vector<std::string> header;
     if (!csv.next(&header)) fail(a[1] + ": no header row");
     if (!header.empty() && header[0].rfind("\xEF\xBB\xBF", 0) == 0) header[0].erase(0, 3);
-    auto t = openTable(a[0], true, false);
+    auto area = openArea(a[0], true, false);
+    DbfTable* t = &area->table();
     for (const std::string& h : header)
         if (t->fieldIndex(wv::fromUtf8(h)) < 0) fail(a[1] + ": no field " + h + " in " + a[0]);
     // Every row is read and checked before the first one is appended.
@@ -267,13 +270,17 @@ int cmdImport(const std::vector<std::string>& a) {
 int cmdDump(const std::vector<std::string>& a) {
     if (a.empty()) fail("dump needs a table");
     bool all = false;
+    std::string order;
     for (size_t i = 1; i < a.size(); ++i) {
         if (a[i] == "--all")
             all = true;
+        else if (a[i] == "--order" && i + 1 < a.size())
+            order = a[++i];
         else
             fail("unknown option " + a[i]);
     }
-    auto t = openTable(a[0], true, true);
+    auto area = openArea(a[0], true, true);
+    DbfTable* t = &area->table();
     std::string out;
     std::vector<std::string> row{"_RECNO"};
     if (all) row.push_back("_DELETED");
@@ -284,8 +291,14 @@ int cmdDump(const std::vector<std::string>& a) {
         row.push_back(wv::toUtf8(t->field(i).name));
     }
     wv::tools::csvAppendRow(out, row);
-    uint32_t count = t->recCount();
-    for (uint32_t k = 1; k <= count; ++k) {
+    std::vector<uint32_t> recs;
+    if (!order.empty()) {
+        recs = tagOrder(*area, order, all);
+    } else {
+        uint32_t count = t->recCount();
+        for (uint32_t k = 1; k <= count; ++k) recs.push_back(k);
+    }
+    for (uint32_t k : recs) {
         t->goTo(k);
         bool del = t->deleted();
         if (del && !all) continue;
@@ -305,7 +318,8 @@ int cmdDump(const std::vector<std::string>& a) {
 
 int cmdInfo(const std::vector<std::string>& a) {
     if (a.size() != 1) fail("info needs a table");
-    auto t = openTable(a[0], true, true);
+    auto area = openArea(a[0], true, true);
+    DbfTable* t = &area->table();
     std::printf("version: 0x%02X\n", t->version());
     std::printf("records (header): %u\n", t->headerCount());
     std::printf("records (file size): %u\n", t->recCount());
@@ -327,7 +341,8 @@ int cmdInfo(const std::vector<std::string>& a) {
 int cmdMark(const std::vector<std::string>& a, bool del) {
     if (a.size() != 2) fail(std::string(del ? "delete" : "recall") + " needs a table and RECNO");
     uint32_t n = parseRecno(a[1]);
-    auto t = openTable(a[0], true, false);
+    auto area = openArea(a[0], true, false);
+    DbfTable* t = &area->table();
     if (n > t->recCount()) fail("no record " + a[1] + " in " + a[0]);
     t->goTo(n);
     if (!t->rlock()) fail("record " + a[1] + " is locked by another user");
@@ -339,7 +354,8 @@ int cmdMark(const std::vector<std::string>& a, bool del) {
 
 int cmdPackZap(const std::vector<std::string>& a, bool zap) {
     if (a.size() != 1) fail(std::string(zap ? "zap" : "pack") + " needs a table");
-    auto t = openTable(a[0], false, false);
+    auto area = openArea(a[0], false, false);
+    DbfTable* t = &area->table();
     bool ok = zap ? t->zap() : t->pack();
     if (!ok || !t->close()) fail("cannot " + std::string(zap ? "zap " : "pack ") + a[0]);
     return 0;
@@ -365,5 +381,10 @@ int main(int argc, char** argv) {
     if (cmd == "recall") return cmdMark(rest, false);
     if (cmd == "pack") return cmdPackZap(rest, false);
     if (cmd == "zap") return cmdPackZap(rest, true);
+    if (cmd == "index") return cmdIndex(rest);
+    if (cmd == "reindex") return cmdReindex(rest);
+    if (cmd == "seek") return cmdSeek(rest);
+    if (cmd == "keys") return cmdKeys(rest);
+    if (cmd == "check") return cmdCheck(rest);
     fail("unknown command " + cmd + " (try --help)");
 }

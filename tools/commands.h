@@ -1,0 +1,34 @@
+// What the commands of wvestor-db share.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "data/workarea.h"
+#include "runtime/codepage.h"
+#include "runtime/error.h"
+
+[[noreturn]] inline void fail(const std::string& reason) {
+    std::fprintf(stderr, "wvestor-db: %s\n", reason.c_str());
+    std::exit(1);
+}
+
+// Any storage error ends the tool with its one-line description.
+inline wv::ErrorChoice toolHandler(const wv::Error& e) {
+    if (e.genCode == wv::gen::kZeroDiv) return wv::ErrorChoice::Zero;
+    fail(wv::toUtf8(wv::errorMessage(e)));
+}
+
+std::unique_ptr<wv::WorkArea> openArea(const std::string& path, bool shared, bool readOnly);
+
+// Record numbers in the order of a tag (deleted ones only with all).
+std::vector<uint32_t> tagOrder(wv::WorkArea& a, const std::string& tag, bool all);
+
+int cmdIndex(const std::vector<std::string>& a);
+int cmdReindex(const std::vector<std::string>& a);
+int cmdSeek(const std::vector<std::string>& a);
+int cmdKeys(const std::vector<std::string>& a);
+int cmdCheck(const std::vector<std::string>& a);
