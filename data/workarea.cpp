@@ -263,7 +263,7 @@ uint32_t WorkArea::keyNo() {
 }
 
 CdxTag* WorkArea::createTag(const CdxBag::TagDef& def,
-                            const std::function<void(uint32_t, uint32_t)>& progress,
+                            const std::function<bool(uint32_t, uint32_t)>& progress,
                             uint32_t every) {
     if (!table_->flush()) return nullptr;
     if (!bag_) {
@@ -281,7 +281,7 @@ CdxTag* WorkArea::createTag(const CdxBag::TagDef& def,
     return t;
 }
 
-bool WorkArea::reindex(const std::function<void(uint32_t, uint32_t)>& progress, uint32_t every) {
+bool WorkArea::reindex(const std::function<bool(uint32_t, uint32_t)>& progress, uint32_t every) {
     if (!bag_) return true;
     if (!table_->flush()) return false;
     return bag_->rebuild(progress, every);

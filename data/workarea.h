@@ -58,10 +58,10 @@ public:
 
     // ORDCREATE into the structural index (created when the table has none).
     CdxTag* createTag(const CdxBag::TagDef& def,
-                      const std::function<void(uint32_t, uint32_t)>& progress = {},
+                      const std::function<bool(uint32_t, uint32_t)>& progress = {},
                       uint32_t every = 0);
     // ORDLISTREBUILD.
-    bool reindex(const std::function<void(uint32_t, uint32_t)>& progress = {},
+    bool reindex(const std::function<bool(uint32_t, uint32_t)>& progress = {},
                  uint32_t every = 0);
 
     // The key the controlling order gives the current record.

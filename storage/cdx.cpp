@@ -809,6 +809,7 @@ void CdxBag::releasePage(uint32_t off) {
 
 void CdxBag::checkVersion() {
     uint8_t b[8];
+    if (!dir_ && file_->size() == 0) return;  // being created: nothing on disk yet
     if (file_->readAt(4, b, 8) != 8) cdxDamage("comprobando la versión del índice", "lectura corta");
     uint32_t head = le32(b), counter = be32(b + 4);
     if (head != diskFreeHead_ || counter != counter_) {
@@ -1152,7 +1153,7 @@ void CdxBag::removeFromDirectory(const std::string& name) {
 }
 
 CdxTag* CdxBag::createTag(const TagDef& def,
-                          const std::function<void(uint32_t, uint32_t)>& progress,
+                          const std::function<bool(uint32_t, uint32_t)>& progress,
                           uint32_t every) {
     std::string error;
     auto t = makeTag(def, &error);
@@ -1204,7 +1205,11 @@ CdxTag* CdxBag::createTag(const TagDef& def,
     CdxTag* tag = t.get();
     tags_.push_back(std::move(t));
     addToDirectory(tag);
-    buildTag(tag, progress, every);
+    if (!buildTag(tag, progress, every)) {
+        dropTag(tag);
+        unlockWrite();
+        return nullptr;
+    }
     tag->headerDirty_ = true;
     dir_->headerDirty_ = true;
     sortOrder();
@@ -1226,7 +1231,7 @@ struct LevelBuilder {
 
 }  // namespace
 
-void CdxBag::buildTag(CdxTag* t, const std::function<void(uint32_t, uint32_t)>& progress,
+bool CdxBag::buildTag(CdxTag* t, const std::function<bool(uint32_t, uint32_t)>& progress,
                       uint32_t every) {
     const int kl = t->keyLen_;
     const size_t rs = size_t(kl) + 4;  // key, then the record number big-endian
@@ -1290,8 +1295,11 @@ void CdxBag::buildTag(CdxTag* t, const std::function<void(uint32_t, uint32_t)>& 
             for (uint32_t j = 0; j < got; ++j, ++r) {
                 const char* rec = block.data() + size_t(j) * recLen;
                 if (progress && every && ++sinceProgress == every) {
-                    progress(r, count);
                     sinceProgress = 0;
+                    if (!progress(r, count)) {
+                        for (auto& p : runFiles) os::removeFile(p);
+                        return false;
+                    }
                 }
                 size_t at = buf.size();
                 buf.resize(at + rs);
@@ -1306,7 +1314,10 @@ void CdxBag::buildTag(CdxTag* t, const std::function<void(uint32_t, uint32_t)>& 
             }
             if (got < want) break;
         }
-        if (progress && sinceProgress) progress(count, count);
+        if (progress && sinceProgress && !progress(count, count)) {
+            for (auto& p : runFiles) os::removeFile(p);
+            return false;
+        }
     }
 
     // Bottom-up writing: each full page gives one entry to the level above.
@@ -1461,9 +1472,26 @@ void CdxBag::buildTag(CdxTag* t, const std::function<void(uint32_t, uint32_t)>& 
     flushOut();
     t->pages_.clear();
     t->cur_ = CdxEntry();
+    return true;
 }
 
-bool CdxBag::rebuild(const std::function<void(uint32_t, uint32_t)>& progress, uint32_t every) {
+// Takes a tag out of the file: its directory entry, its header pages and (it was never finished,
+// so it has no tree yet) nothing else.
+void CdxBag::dropTag(CdxTag* t) {
+    removeFromDirectory(t->name_);
+    releasePage(t->headerOff_);
+    releasePage(t->headerOff_ + kPageSize);
+    for (size_t i = 0; i < tags_.size(); ++i)
+        if (tags_[i].get() == t) {
+            tags_.erase(tags_.begin() + long(i));
+            break;
+        }
+    dir_->headerDirty_ = true;
+    sortOrder();
+    ++gen_;
+}
+
+bool CdxBag::rebuild(const std::function<bool(uint32_t, uint32_t)>& progress, uint32_t every) {
     lockWrite();
     std::vector<TagDef> defs;
     for (CdxTag* t : order_)
@@ -1486,8 +1514,10 @@ bool CdxBag::rebuild(const std::function<void(uint32_t, uint32_t)>& progress, ui
         CdxTag* tag = t.get();
         tags_.push_back(std::move(t));
         addToDirectory(tag);
-        buildTag(tag, progress, every);
-        tag->headerDirty_ = true;
+        if (!buildTag(tag, progress, every))
+            dropTag(tag);
+        else
+            tag->headerDirty_ = true;
     }
     dir_->headerDirty_ = true;
     sortOrder();

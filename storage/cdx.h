@@ -176,12 +176,14 @@ public:
         bool unique = false, descending = false, custom = false;
     };
     // ORDCREATE: builds a tag from the table's records (replacing one of the same name). The
-    // progress callback runs every `every` records.
+    // progress callback runs every `every` records; when it answers false the building stops and
+    // the unfinished tag is removed again, so that a tag is either complete or absent (the next
+    // rebuild of the file brings it back). Null when the tag was not made.
     CdxTag* createTag(const TagDef& def,
-                      const std::function<void(uint32_t done, uint32_t total)>& progress = {},
+                      const std::function<bool(uint32_t done, uint32_t total)>& progress = {},
                       uint32_t every = 0);
     // ORDLISTREBUILD: the file cut to nothing and every tag built again in its former order.
-    bool rebuild(const std::function<void(uint32_t, uint32_t)>& progress = {}, uint32_t every = 0);
+    bool rebuild(const std::function<bool(uint32_t, uint32_t)>& progress = {}, uint32_t every = 0);
 
     // The lock protocol (shared mode only places locks; counts are kept in both).
     void lockRead();
@@ -216,8 +218,10 @@ private:
     void writePage(uint32_t off, const uint8_t* raw, const char* step);
     void flushAll();
     std::unique_ptr<CdxTag> makeTag(const TagDef& def, std::string* error);
-    void buildTag(CdxTag* t, const std::function<void(uint32_t, uint32_t)>& progress,
+    // False when the progress callback stopped it.
+    bool buildTag(CdxTag* t, const std::function<bool(uint32_t, uint32_t)>& progress,
                   uint32_t every);
+    void dropTag(CdxTag* t);
     void addToDirectory(CdxTag* t);
     void removeFromDirectory(const std::string& name);
     void sortOrder();

@@ -32,3 +32,4 @@ int cmdReindex(const std::vector<std::string>& a);
 int cmdSeek(const std::vector<std::string>& a);
 int cmdKeys(const std::vector<std::string>& a);
 int cmdCheck(const std::vector<std::string>& a);
+int cmdInit(const std::vector<std::string>& a);

@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 
+#include "data/tables.h"
 #include "runtime/date.h"
 #include "storage/cdx_expr.h"
 #include "storage/platform.h"
@@ -243,5 +244,13 @@ int cmdCheck(const std::vector<std::string>& a) {
         return 1;
     }
     std::printf("ok: %u records, %zu tags, %zu keys\n", records, tags, keys);
+    return 0;
+}
+
+int cmdInit(const std::vector<std::string>& a) {
+    if (a.empty() || a.size() > 2 || (a.size() == 2 && a[1] != "--demo"))
+        fail("init needs a directory and optionally --demo");
+    std::string error;
+    if (!wv::initInstallation(a[0], a.size() == 2, &error)) fail(error);
     return 0;
 }

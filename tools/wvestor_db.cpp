@@ -43,6 +43,7 @@ const char kUsage[] =
     "  dump TABLE --order TAG                 records in the order of a tag\n"
     "  keys FILE.cdx [TAG]                    the tags of an index file, or one tag's keys\n"
     "  check TABLE                            verify the table and its structural index\n"
+    "  init DIR [--demo]                      lay out a new installation in DIR\n"
     "\n"
     "Values: text as given, numbers in decimal, dates YYYYMMDD, logicals T/F, memos as text.\n"
     "Exit status 0 on success, 1 with a one-line reason on standard error otherwise.\n";
@@ -386,5 +387,6 @@ int main(int argc, char** argv) {
     if (cmd == "seek") return cmdSeek(rest);
     if (cmd == "keys") return cmdKeys(rest);
     if (cmd == "check") return cmdCheck(rest);
+    if (cmd == "init") return cmdInit(rest);
     fail("unknown command " + cmd + " (try --help)");
 }

@@ -1,0 +1,123 @@
+#include "data/config.h"
+
+#include <cctype>
+
+#include "data/application.h"
+#include "data/maintenance.h"
+#include "data/netuse.h"
+#include "data/workarea.h"
+#include "runtime/date.h"
+#include "runtime/numtext.h"
+#include "runtime/operator.h"
+#include "storage/platform.h"
+
+namespace wv {
+
+const char kConfigDir[] = "config\\";
+
+namespace {
+
+std::string trimmed(const std::string& s) {
+    size_t a = s.find_first_not_of(' ');
+    if (a == std::string::npos) return "";
+    size_t b = s.find_last_not_of(' ');
+    return s.substr(a, b - a + 1);
+}
+
+std::string upper(std::string s) {
+    for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+enum class Usable { Missing, Failed, Open };
+
+// Makes sure the table can be used and opens it: the index is rebuilt when its file is gone.
+Usable openConfig(int* area, int* previous) {
+    if (!os::fileExists(std::string(kConfigDir) + "cfg.dbf")) return Usable::Missing;
+    if (!os::fileExists(".\\config\\cfg.cdx"))
+        fIndexar("CFG", {{"VARIABLE", "VARIABLE"}}, false, "CONFIG\\");
+    *previous = workspace().current();
+    if (!netUse("cfg", false, "", kConfigDir)) {
+        workspace().closeAll();
+        return Usable::Failed;
+    }
+    *area = workspace().current();
+    WorkArea* a = workspace().area();
+    a->setOrder("VARIABLE");
+    return Usable::Open;
+}
+
+void closeConfig(int area, int previous) {
+    workspace().closeArea(area);
+    workspace().select(previous);
+}
+
+// The stored text of a value, by type letter.
+std::string encode(const Value& v, char tipo) {
+    switch (std::toupper(static_cast<unsigned char>(tipo))) {
+        case 'D': return dtoc(v.date());
+        case 'L': return v.logical() ? "S" : "N";
+        case 'N': return v.isNumber() ? v.toText() : Value::number(v.num()).toText();
+        default: return v.isText() ? v.text() : v.toText();
+    }
+}
+
+}  // namespace
+
+Value getCfg(const std::string& variable, const Value& defaultValue) {
+    int area = 0, previous = 0;
+    switch (openConfig(&area, &previous)) {
+        case Usable::Missing: return defaultValue;
+        case Usable::Failed: return Value();
+        case Usable::Open: break;
+    }
+    WorkArea* a = workspace().area(area);
+    Value result = defaultValue;
+    if (a->seek(Value(variable), false)) {
+        std::string tipo = a->get("TIPO").text();
+        std::string valor = a->get("VALOR").text();
+        char t = tipo.empty() ? ' ' : tipo[0];
+        if (t == 'C' || t == 'c' || t == 'M')
+            result = Value(upper(trimmed(valor)));
+        else if (t == 'D' || t == 'd')
+            result = Value(ctod(trimmed(valor)));
+        else if (t == 'L' || t == 'l')
+            result = Value(trimmed(valor) == "S");
+        else if (t == 'N' || t == 'n')
+            result = Value::number(val(valor));
+    }
+    closeConfig(area, previous);
+    return result;
+}
+
+std::optional<bool> lSaveCfg(const std::string& variable, const Value& value,
+                             const std::string& tipo) {
+    int area = 0, previous = 0;
+    switch (openConfig(&area, &previous)) {
+        case Usable::Missing:
+            msgStop("No existe el archivo de configuracion del Sistema, consulte a su asesor...",
+                    oApp().cEmpresa);
+            return std::nullopt;
+        case Usable::Failed: return std::nullopt;
+        case Usable::Open: break;
+    }
+    WorkArea* a = workspace().area(area);
+    std::string newTipo = tipo.empty() ? "C" : tipo;
+    bool found = a->seek(Value(variable), false);
+    std::string stored = found ? a->get("TIPO").text() : newTipo;
+    std::string text = encode(value, stored.empty() ? 'C' : stored[0]);
+    workspace().select(area);
+    if (found && recLock(5)) {
+        a->put("VALOR", Value(text));
+        a->table().unlockAll();
+    } else if (addRec(5)) {
+        a->put("VARIABLE", Value(upper(variable)));
+        a->put("TIPO", Value(newTipo));
+        a->put("VALOR", Value(text));
+        a->table().unlockAll();
+    }
+    closeConfig(area, previous);
+    return found;
+}
+
+}  // namespace wv

@@ -1,0 +1,25 @@
+// The configuration store: typed name/value records in "config\cfg.dbf" shared by every
+// workstation. Each call opens the table, does its work and closes it; nothing is cached.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "runtime/value.h"
+
+namespace wv {
+
+// GETCFG: the setting converted by its type, or the default when the table or the setting does
+// not exist; nil when the table exists but cannot be opened.
+Value getCfg(const std::string& variable, const Value& defaultValue);
+
+// LSAVECFG: stores the value; tipo is the type of a new record ("C" by default). True when the
+// setting existed already, false when it did not; nil (nullopt) when the table is missing or
+// cannot be opened.
+std::optional<bool> lSaveCfg(const std::string& variable, const Value& value,
+                             const std::string& tipo = "C");
+
+// The directory of the configuration table ("config\" under the current directory).
+extern const char kConfigDir[];
+
+}  // namespace wv

@@ -1,0 +1,144 @@
+#include "data/netuse.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <thread>
+
+#include "data/application.h"
+#include "data/workarea.h"
+#include "runtime/error.h"
+#include "runtime/operator.h"
+#include "storage/platform.h"
+
+namespace wv {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;  // keeps running across midnight and clock changes
+
+double secondsSince(Clock::time_point t0) {
+    return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+// Lock attempts are spaced a little so that a wait does not take a whole core; the total wait
+// stays what was asked.
+void pause() { std::this_thread::sleep_for(std::chrono::milliseconds(5)); }
+
+std::string upper(std::string s) {
+    for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+}  // namespace
+
+std::string defaultAlias(const std::string& cFile) {
+    std::string a = cFile;
+    size_t bs = a.rfind('\\');
+    if (bs != std::string::npos) {
+        a = a.substr(bs + 1);
+    } else {
+        size_t colon = a.find(':');
+        if (colon != std::string::npos) a = a.substr(colon + 1);
+    }
+    size_t dot = a.find('.');
+    if (dot != std::string::npos) a = a.substr(0, dot);
+    return upper(a);
+}
+
+bool netUse(const std::string& cFile, bool lExclusive, const std::string& cAlias,
+            const std::string& cPath, bool lCheck) {
+    std::string alias = cAlias.empty() ? defaultAlias(cFile) : cAlias;
+    if (lCheck && !lokDbf(cPath + cFile)) return false;
+    setNetErr(false);
+    int area = workspace().use(cPath + cFile, alias, true, !lExclusive, false);
+    if (!netErr()) {
+        // A failure that went through the error dialog leaves no table open: that is a failure
+        // too, not a success.
+        if (!area) return false;
+        WorkArea* a = workspace().area(area);
+        if (a->bag() && !a->bag()->tags().empty()) a->setOrder(1);
+        return true;
+    }
+    msgStop("La base de datos: " + upper(cFile) + ".DBF, no puede ser procesada\r\n"
+            "llame a su asesor de Informatica...",
+            oApp().cEmpresa);
+    return false;
+}
+
+bool lokDbf(const std::string& cFile, const std::string& cDir) {
+    int err = 0;
+    auto f = os::File::open(cDir + "\\" + cFile, true, os::Share::Exclusive, &err);
+    if (!f) return true;
+    uint8_t h[12];
+    long long size = f->size();
+    if (f->readAt(0, h, 12) != 12) return true;
+    uint32_t stored = uint32_t(h[4]) | uint32_t(h[5]) << 8 | uint32_t(h[6]) << 16 |
+                      uint32_t(h[7]) << 24;
+    double hl = double(h[8] | h[9] << 8), rl = double(h[10] | h[11] << 8);
+    // A record length of 0 or a file shorter than its header tells nothing about the count.
+    if (rl <= 0 || double(size) < hl) return true;
+    double detected = (double(size) - hl) / rl;
+    if (detected != std::floor(detected)) detected = (double(size) - hl - 1) / rl;
+    if (detected == double(stored)) return true;
+    uint32_t fixed = uint32_t(std::llround(detected));
+    std::string dir = cDir;
+    while (!dir.empty() && dir.back() == ' ') dir.pop_back();
+    char counts[128];
+    std::snprintf(counts, sizeof counts,
+                  "   Registros iniciales  %07u\r\n   Registros detectados %07u\r\n", stored, fixed);
+    std::string text = "Número de registros incorrecto en Base de Datos " + cFile + " en\r\n" +
+                       dir + " :\r\n\r\n" + counts +
+                       "\r\nAsegúrese de guardar la última copia de  seguridad y\r\n"
+                       "realice una copia suplementaria ANTES DE corregir el\r\n"
+                       "problema.\r\n\r\n"
+                       "¿ Desea corregir el problema ?";
+    if (msgNoYes(text, std::string("Error de apertura"))) {
+        uint8_t b[4] = {uint8_t(fixed), uint8_t(fixed >> 8), uint8_t(fixed >> 16),
+                        uint8_t(fixed >> 24)};
+        if (f->writeAt(4, b, 4))
+            msgInfo("El problema ha sido corregido.\r\n\r\nAntes de continuar el  uso normal del "
+                    "programa\r\ndebe realizarse una \"Indexación de ficheros\".",
+                    std::string("Aviso Importante"));
+    }
+    return true;
+}
+
+bool recLock(double nSeconds) {
+    WorkArea* a = workspace().area();
+    if (!a) return false;
+    Clock::time_point start = Clock::now();
+    for (;;) {
+        if (a->table().rlock()) return true;
+        if (secondsSince(start) >= nSeconds) {
+            if (!msgYesNo("Ya se excedio el tiempo de espera del bloqueo, desea reintentar "
+                          "nuevamente ?",
+                          oApp().cEmpresa))
+                return false;
+            start = Clock::now();
+            continue;
+        }
+        pause();
+    }
+}
+
+bool addRec(double nSeconds) {
+    WorkArea* a = workspace().area();
+    if (!a) return false;
+    // An append refused for another reason (a read-only table, a write error) has been shown by
+    // the error handler already: no record was added, so the result is false.
+    if (a->table().append()) return true;
+    if (!netErr()) return false;
+    Clock::time_point start = Clock::now();
+    while (secondsSince(start) < nSeconds) {
+        pause();
+        if (a->table().append()) return true;
+        if (!netErr()) return false;
+    }
+    msgStop("No se pudo agregar el registro, vuelva a intentarlo...", oApp().cEmpresa);
+    return false;
+}
+
+int fArea(const std::string& cAlias) { return workspace().areaOf(cAlias); }
+
+}  // namespace wv
