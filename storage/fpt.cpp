@@ -73,7 +73,9 @@ void putLE32(unsigned char* p, uint32_t v) {
     p[3] = static_cast<unsigned char>(v >> 24);
 }
 
-uint64_t blocksFor(uint64_t bytes, uint32_t bs) { return (bytes + bs - 1) / bs; }
+uint64_t blocksFor(uint64_t bytes, uint32_t bs) {
+    return (bytes + bs - 1) / bs;
+}
 
 // Raises a memo error; true when the handler asked for the failed step to be repeated.
 bool raise(int gen, int sub, const char* text, const std::string& file, bool retry, bool dflt,
@@ -90,7 +92,9 @@ bool raise(int gen, int sub, const char* text, const std::string& file, bool ret
     return raiseError(e) == ErrorChoice::Retry && retry;
 }
 
-void readError(const std::string& file) { raise(gen::kRead, 1010, kTextRead, file, false, false); }
+void readError(const std::string& file) {
+    raise(gen::kRead, 1010, kTextRead, file, false, false);
+}
 void writeError(const std::string& file) {
     raise(gen::kWrite, 1011, kTextWrite, file, false, false);
 }

@@ -22,22 +22,28 @@ public:
     static std::unique_ptr<MemoFile> create(const std::string& path,
                                             uint32_t blockSize = kDefaultBlockSize);
     // Opens an existing memo file with the table's sharing and read-only mode. Raises 21/1002
-    // (retry and default offered) or 32/1012 for a block size of 0; null on failure.
+    // (retry and default offered), 32/1012 (retry and default offered) for a block size of 0 or
+    // above 64 KB, or 41/1038 when the header's read lock cannot be taken; null on failure.
+    // A file without the flexible mark is used without free lists and with a 512-byte header.
     static std::unique_ptr<MemoFile> open(const std::string& path, bool shared, bool readOnly);
     ~MemoFile();
 
     // The text of the memo starting at `block` (0: empty). Raises 23/1010 when the block cannot
-    // be read in full; false after an error.
+    // be read in full; false after an error. Blocks of types other than text read as empty.
     bool read(uint32_t block, std::string* out);
     // Replaces the memo at oldBlock (0: none) by text and gives the block that now holds it in
     // *newBlock (0 for an empty text). Takes the memo write lock in shared mode. Raises 41/1038,
-    // 24/1011, 32/1012 (free list of the wrong type) or 23/1010; false after an error, with
-    // *newBlock left as oldBlock.
+    // 24/1011 (also on a read-only handle), 23/1010 (old memo unreadable) or 32/1012 (damaged
+    // header or free lists, or an old memo that is not allocated space); false after an error,
+    // with *newBlock left as oldBlock. Errors found before writing leave the file untouched.
     bool write(uint32_t oldBlock, std::string_view text, uint32_t* newBlock);
 
     // Pack, driven by the table while it moves its live records down: begin, then copy each memo
     // still referred to (giving its new block), then finish, which puts the compacted contents in
-    // place. abort() drops the temporary file and leaves the memo file as it was.
+    // place. abort() drops the temporary file and leaves the memo file as it was. beginPack
+    // refuses (false, no error) a shared or read-only handle. packCopy raises 23/1010 for a memo
+    // that cannot be read and gives 0 for an empty one; the caller decides whether to go on.
+    // When finish fails while overwriting the memo file the temporary file is kept.
     bool beginPack();
     bool packCopy(uint32_t oldBlock, uint32_t* newBlock);
     bool finishPack();
