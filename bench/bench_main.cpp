@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 
 #include "runtime/date.h"
 #include "runtime/error.h"
+#include "data/workarea.h"
 #include "storage/dbf.h"
 
 namespace {
@@ -170,6 +172,202 @@ double sqliteScan(const std::string& path, double* sum) {
     return s;
 }
 
+// --- Index workloads: a 40-character key over many records.
+
+std::string keyFor(uint32_t i) {
+    // A well-spread key: digits of a multiplicative hash, then the record number.
+    uint64_t h = uint64_t(i) * 0x9E3779B97F4A7C15ULL;
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%020llu%020u", (unsigned long long)(h % 100000000000000000ULL),
+                  i);
+    return std::string(buf, 40);
+}
+
+const std::vector<wv::FieldDef> kKeyed = {{"KEY", 'C', 40, 0}, {"NAME", 'C', 20, 0},
+                                          {"AMOUNT", 'N', 12, 2}};
+
+void makeKeyedTables(const std::string& dbf, const std::string& sql, uint32_t n) {
+    {
+        auto t = wv::DbfTable::create(dbf, kKeyed);
+        if (!t) die("cannot create " + dbf);
+        for (uint32_t i = 1; i <= n; ++i) {
+            t->append();
+            t->put(0, wv::Value(keyFor(i)));
+            t->put(1, wv::Value(std::string("Nombre ") + std::to_string(i % 977)));
+            t->put(2, wv::Value::number(double(i % 5000) / 4, 12, 2));
+        }
+    }
+    std::filesystem::remove(sql);
+    std::filesystem::remove(sql + "-wal");
+    std::filesystem::remove(sql + "-shm");
+    sqlite3* db = openSqlite(sql);
+    exec(db, "CREATE TABLE t(key TEXT, name TEXT, amount REAL)");
+    exec(db, "BEGIN");
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO t VALUES(?,?,?)", -1, &st, nullptr);
+    for (uint32_t i = 1; i <= n; ++i) {
+        std::string k = keyFor(i), name = std::string("Nombre ") + std::to_string(i % 977);
+        sqlite3_bind_text(st, 1, k.c_str(), 40, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, name.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_double(st, 3, double(i % 5000) / 4);
+        sqlite3_step(st);
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+    exec(db, "COMMIT");
+    sqlite3_close(db);
+}
+
+void dropIndexes(const std::string& dbf, const std::string& sql) {
+    std::string cdx = dbf.substr(0, dbf.size() - 4) + ".cdx";
+    std::filesystem::remove(cdx);
+    // The table no longer has a structural index: clear its flag as a fresh table has it.
+    {
+        wv::DbfTable::OpenOptions o;
+        o.shared = false;
+        auto t = wv::DbfTable::open(dbf, o);
+        t->setStructuralIndex(false);
+        t->requestHeaderWrite();
+    }
+    sqlite3* db = openSqlite(sql);
+    exec(db, "DROP INDEX IF EXISTS tk");
+    exec(db, "DROP INDEX IF EXISTS tn");
+    sqlite3_close(db);
+}
+
+double oursIndexBuild(const std::string& dbf) {
+    auto a = wv::WorkArea::open(dbf, "", false, false);
+    if (!a) die("cannot open " + dbf);
+    return seconds([&] {
+        if (!a->createTag({"KEY", "KEY", "", false, false, false})) die("index build failed");
+    });
+}
+
+double sqliteIndexBuild(const std::string& sql) {
+    sqlite3* db = openSqlite(sql);
+    double s = seconds([&] { exec(db, "CREATE INDEX tk ON t(key)"); });
+    sqlite3_close(db);
+    return s;
+}
+
+// The limit a build approaches: sorting the same (key, record) pairs in memory.
+double sortOnly(uint32_t n) {
+    std::vector<std::pair<std::string, uint32_t>> pairs;
+    pairs.reserve(n);
+    for (uint32_t i = 1; i <= n; ++i) pairs.emplace_back(keyFor(i), i);
+    return seconds([&] { std::sort(pairs.begin(), pairs.end()); });
+}
+
+double oursSeek(const std::string& dbf, const std::vector<uint32_t>& probes, size_t* hits) {
+    auto a = wv::WorkArea::open(dbf, "", true, false);
+    if (!a) die("cannot open " + dbf);
+    a->setOrder("KEY");
+    size_t found = 0;
+    double total = 0;
+    double s = seconds([&] {
+        for (uint32_t i : probes) {
+            if (a->seek(wv::Value(keyFor(i)), false)) {
+                ++found;
+                total += a->table().getNumber(2);
+            }
+        }
+    });
+    *hits = found;
+    return s;
+}
+
+double sqliteSeek(const std::string& sql, const std::vector<uint32_t>& probes, size_t* hits) {
+    sqlite3* db = openSqlite(sql);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT amount FROM t WHERE key = ?", -1, &st, nullptr);
+    size_t found = 0;
+    double total = 0;
+    double s = seconds([&] {
+        for (uint32_t i : probes) {
+            std::string k = keyFor(i);
+            sqlite3_bind_text(st, 1, k.c_str(), 40, SQLITE_TRANSIENT);
+            if (sqlite3_step(st) == SQLITE_ROW) {
+                ++found;
+                total += sqlite3_column_double(st, 0);
+            }
+            sqlite3_reset(st);
+        }
+    });
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    *hits = found;
+    return s;
+}
+
+double oursKeyCount(const std::string& dbf, uint32_t* count) {
+    auto a = wv::WorkArea::open(dbf, "", true, true);
+    a->setOrder("KEY");
+    return seconds([&] { *count = a->keyCount(); });
+}
+
+double sqliteKeyCount(const std::string& sql, uint32_t* count) {
+    sqlite3* db = openSqlite(sql);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT COUNT(*) FROM t", -1, &st, nullptr);
+    double s = seconds([&] {
+        sqlite3_step(st);
+        *count = uint32_t(sqlite3_column_int64(st, 0));
+        sqlite3_reset(st);
+    });
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return s;
+}
+
+// Shared appends into a table with two maintained tags; INSERTs into a table with two indexes.
+double oursAppendIndexed(const std::string& dbf, uint32_t n) {
+    {
+        auto t = wv::DbfTable::create(dbf, kKeyed);
+        if (!t) die("cannot create " + dbf);
+    }
+    {
+        auto a = wv::WorkArea::open(dbf, "", false, false);
+        a->createTag({"KEY", "KEY", "", false, false, false});
+        a->createTag({"NAME", "NAME", "", false, false, false});
+    }
+    auto a = wv::WorkArea::open(dbf, "", true, false);
+    if (!a) die("cannot open " + dbf);
+    return seconds([&] {
+        for (uint32_t i = 1; i <= n; ++i) {
+            if (!a->table().append()) die("append failed");
+            a->table().put(0, wv::Value(keyFor(i)));
+            a->table().put(1, wv::Value(std::string("Nombre ") + std::to_string(i % 977)));
+            a->table().put(2, wv::Value::number(double(i % 5000) / 4, 12, 2));
+            a->table().unlockAll();
+        }
+    });
+}
+
+double sqliteAppendIndexed(const std::string& sql, uint32_t n) {
+    std::filesystem::remove(sql);
+    std::filesystem::remove(sql + "-wal");
+    std::filesystem::remove(sql + "-shm");
+    sqlite3* db = openSqlite(sql);
+    exec(db, "CREATE TABLE t(key TEXT, name TEXT, amount REAL)");
+    exec(db, "CREATE INDEX tk ON t(key)");
+    exec(db, "CREATE INDEX tn ON t(name)");
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO t VALUES(?,?,?)", -1, &st, nullptr);
+    double s = seconds([&] {
+        for (uint32_t i = 1; i <= n; ++i) {
+            std::string k = keyFor(i), name = std::string("Nombre ") + std::to_string(i % 977);
+            sqlite3_bind_text(st, 1, k.c_str(), 40, SQLITE_TRANSIENT);
+            sqlite3_bind_text(st, 2, name.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_double(st, 3, double(i % 5000) / 4);
+            if (sqlite3_step(st) != SQLITE_DONE) die("sqlite insert failed");
+            sqlite3_reset(st);
+        }
+    });
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return s;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -185,7 +383,9 @@ int main(int argc, char** argv) {
         } else if (a == "--help" || a == "-h") {
             std::printf(
                 "usage: wvestor-bench [--quick] [--only WORKLOAD] [--dir DIR]\n"
-                "Workloads: append, scan. Prints WORKLOAD ours_s=.. sqlite_s=.. ratio=..\n");
+                "Workloads: append, scan, index_build, index_build_vs_sort, seek, key_count,\n"
+                "append_indexed. Prints WORKLOAD ours_s=.. sqlite_s=.. ratio=..\n"
+                "(for index_build_vs_sort the second figure is the in-memory sort)\n");
             return 0;
         } else {
             die("unknown argument " + a);
@@ -218,6 +418,63 @@ int main(int argc, char** argv) {
         double theirs = best(repeat * 3, [&] { return sqliteScan(sql, &b); });
         if (std::fabs(a - b) > 1e-6 * std::fabs(b)) die("the two sums differ");
         report("scan", ours, theirs);
+    }
+    // Index workloads on their own data: 1,000,000 records (100,000 with --quick).
+    uint32_t big = opt.quick ? 100000 : 1000000;
+    std::string kdbf = (dir / "keyed.dbf").string(), ksql = (dir / "keyed.sqlite").string();
+    bool keyed = false;
+    auto ensureKeyed = [&] {
+        if (!keyed) makeKeyedTables(kdbf, ksql, big);
+        keyed = true;
+    };
+    if (want("index_build") || want("index_build_vs_sort")) {
+        ensureKeyed();
+        double ours = 1e300, theirs = 1e300;
+        for (int r = 0; r < repeat; ++r) {
+            dropIndexes(kdbf, ksql);
+            ours = std::min(ours, oursIndexBuild(kdbf));
+            theirs = std::min(theirs, sqliteIndexBuild(ksql));
+        }
+        if (want("index_build")) report("index_build", ours, theirs);
+        if (want("index_build_vs_sort"))
+            report("index_build_vs_sort", ours, best(repeat, [&] { return sortOnly(big); }));
+    }
+    if (want("seek") || want("key_count")) {
+        ensureKeyed();
+        if (!std::filesystem::exists(kdbf.substr(0, kdbf.size() - 4) + ".cdx")) {
+            oursIndexBuild(kdbf);
+        }
+        sqlite3* db = openSqlite(ksql);
+        exec(db, "CREATE INDEX IF NOT EXISTS tk ON t(key)");
+        sqlite3_close(db);
+        if (want("seek")) {
+            std::vector<uint32_t> probes(big);
+            uint64_t x = 88172645463325252ULL;
+            for (auto& p : probes) {
+                x ^= x << 13;
+                x ^= x >> 7;
+                x ^= x << 17;
+                p = uint32_t(x % big) + 1;
+            }
+            size_t h1 = 0, h2 = 0;
+            double ours = best(repeat, [&] { return oursSeek(kdbf, probes, &h1); });
+            double theirs = best(repeat, [&] { return sqliteSeek(ksql, probes, &h2); });
+            if (h1 != probes.size() || h2 != probes.size()) die("seeks missed keys");
+            report("seek", ours, theirs);
+        }
+        if (want("key_count")) {
+            uint32_t c1 = 0, c2 = 0;
+            double ours = best(repeat * 3, [&] { return oursKeyCount(kdbf, &c1); });
+            double theirs = best(repeat * 3, [&] { return sqliteKeyCount(ksql, &c2); });
+            if (c1 != big || c2 != big) die("key counts differ");
+            report("key_count", ours, theirs);
+        }
+    }
+    if (want("append_indexed")) {
+        std::string adbf = (dir / "appidx.dbf").string(), asql = (dir / "appidx.sqlite").string();
+        double ours = best(repeat, [&] { return oursAppendIndexed(adbf, n); });
+        double theirs = best(repeat, [&] { return sqliteAppendIndexed(asql, n); });
+        report("append_indexed", ours, theirs);
     }
     if (opt.dir.empty()) std::filesystem::remove_all(dir);
     return 0;

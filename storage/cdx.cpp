@@ -123,20 +123,27 @@ Page* CdxTag::newPage(bool leaf) {
     auto p = std::make_unique<Page>();
     p->off = off;
     p->attr = leaf ? cdx::kAttrLeaf : 0;
-    p->dirty = true;
     Page* r = p.get();
     pages_[off] = std::move(p);
+    touch(r);
     return r;
+}
+
+void CdxTag::touch(Page* p) {
+    if (!p->dirty) dirty_.push_back(p->off);
+    p->dirty = true;
 }
 
 void CdxTag::freePage(Page* p) {
     uint32_t off = p->off;
+    p->dirty = false;
     pages_.erase(off);
     bag_->releasePage(off);
 }
 
 void CdxTag::forgetPages() {
     pages_.clear();
+    dirty_.clear();
     countGen_ = noGen_ = ~0ULL;
 }
 
@@ -197,7 +204,7 @@ void CdxTag::setEntry(Page* parent, size_t i, Page* child) {
         std::memcpy(pk, k, size_t(keyLen_));
         parent->recs[i] = r;
         parent->child[i] = child->off;
-        parent->dirty = true;
+        touch(parent);
     }
 }
 
@@ -253,10 +260,10 @@ void CdxTag::repackGroup(Page* parent, size_t from, size_t to) {
             if (prevPage->right != kNone) {
                 Page* r = page(prevPage->right);
                 r->left = p->off;
-                r->dirty = true;
+                touch(r);
             }
             prevPage->right = p->off;
-            prevPage->dirty = true;
+            touch(prevPage);
         }
         size_t take = fitting(pos);
         p->keys.assign(keys.begin() + long(pos * size_t(keyLen_)),
@@ -264,7 +271,7 @@ void CdxTag::repackGroup(Page* parent, size_t from, size_t to) {
         p->recs.assign(recs.begin() + long(pos), recs.begin() + long(pos + take));
         if (!leaf)
             p->child.assign(childs.begin() + long(pos), childs.begin() + long(pos + take));
-        p->dirty = true;
+        touch(p);
         result.push_back(p);
         pos += take;
     }
@@ -274,12 +281,12 @@ void CdxTag::repackGroup(Page* parent, size_t from, size_t to) {
         if (e->left != kNone) {
             Page* l = page(e->left);
             l->right = e->right;
-            l->dirty = true;
+            touch(l);
         }
         if (e->right != kNone) {
             Page* r = page(e->right);
             r->left = e->left;
-            r->dirty = true;
+            touch(r);
         }
         freePage(e);
     }
@@ -299,7 +306,7 @@ void CdxTag::repackGroup(Page* parent, size_t from, size_t to) {
     parent->keys.swap(pkeys);
     parent->recs.swap(precs);
     parent->child.swap(pchild);
-    parent->dirty = true;
+    touch(parent);
 }
 
 void CdxTag::splitRoot(std::vector<PathStep>& path) {
@@ -317,13 +324,13 @@ void CdxTag::splitRoot(std::vector<PathStep>& path) {
     r->keys.assign(k, k + keyLen_);
     r->recs.push_back(c->recs.back());
     r->child.push_back(c->off);
-    r->dirty = true;
+    touch(r);
     path.insert(path.begin() + 1, PathStep{c, path[0].idx});
     path[0].idx = 0;
 }
 
 // Walks back up from a changed page, balancing each level against its neighbours.
-void CdxTag::rebalance(std::vector<PathStep>& path, size_t level) {
+void CdxTag::rebalance(std::vector<PathStep>& path, size_t level, bool shrank) {
     const uint8_t pad = padByte();
     for (size_t lvl = level; lvl >= 1; --lvl) {
         Page* p = path[lvl].page;
@@ -332,7 +339,8 @@ void CdxTag::rebalance(std::vector<PathStep>& path, size_t level) {
         size_t from = i > 0 ? i - 1 : 0;
         size_t to = std::min(q->n() - 1, i + 1);
         bool need = !pageFits(*p) || p->n() == 0;
-        if (!need && to > from) {
+        // Only a page that lost entries can make its group sparse enough to give up a page.
+        if (!need && shrank && to > from) {
             // Neighbours that together could give up a page are packed again.
             if (p->leaf()) {
                 int freeSum = 0;
@@ -358,7 +366,7 @@ void CdxTag::rebalance(std::vector<PathStep>& path, size_t level) {
     }
     if (!root->leaf() && root->n() == 0) {
         root->attr = cdx::kAttrRoot | cdx::kAttrLeaf;
-        root->dirty = true;
+        touch(root);
     }
     root->attr |= cdx::kAttrRoot;
 }
@@ -382,8 +390,8 @@ void CdxTag::insertKey(const uint8_t* key, uint32_t rec) {
     size_t i = path.back().idx;
     leaf->keys.insert(leaf->keys.begin() + long(i * size_t(keyLen_)), key, key + keyLen_);
     leaf->recs.insert(leaf->recs.begin() + long(i), rec);
-    leaf->dirty = true;
-    rebalance(path, path.size() - 1);
+    touch(leaf);
+    rebalance(path, path.size() - 1, false);
 }
 
 bool CdxTag::deleteKey(const uint8_t* key, uint32_t rec) {
@@ -398,8 +406,8 @@ bool CdxTag::deleteKey(const uint8_t* key, uint32_t rec) {
     leaf->keys.erase(leaf->keys.begin() + long(i * size_t(keyLen_)),
                      leaf->keys.begin() + long((i + 1) * size_t(keyLen_)));
     leaf->recs.erase(leaf->recs.begin() + long(i));
-    leaf->dirty = true;
-    rebalance(path, path.size() - 1);
+    touch(leaf);
+    rebalance(path, path.size() - 1, true);
     return true;
 }
 
@@ -792,14 +800,19 @@ uint32_t CdxBag::allocPage() {
         freeHead_ = next;
         return off;
     }
-    if (nextEof_ == 0) {
-        long long size = file_->size();
-        nextEof_ = uint32_t((uint64_t(size) + kPageSize - 1) / kPageSize * kPageSize);
-        if (nextEof_ < 1024) nextEof_ = 1024;
-    }
-    uint32_t off = nextEof_;
+    uint32_t off = endOfFile();
     nextEof_ += kPageSize;
     return off;
+}
+
+uint32_t CdxBag::endOfFile() {
+    if (nextEof_ == 0) {
+        long long size = file_->size();
+        uint64_t end = (uint64_t(std::max<long long>(size, 0)) + kPageSize - 1) / kPageSize * kPageSize;
+        if (end > 0xFFFFF000ULL) cdxDamage("tomando una página nueva", "el índice no puede crecer más");
+        nextEof_ = std::max<uint32_t>(uint32_t(end), 1024);
+    }
+    return nextEof_;
 }
 
 void CdxBag::releasePage(uint32_t off) {
@@ -863,13 +876,16 @@ void CdxBag::flushAll() {
     uint8_t raw[kPageSize];
     uint32_t minRec = 0;
     auto flushTag = [&](CdxTag* t) {
-        for (auto& [off, p] : t->pages_) {
-            if (!p->dirty) continue;
+        for (uint32_t off : t->dirty_) {
+            auto it = t->pages_.find(off);
+            if (it == t->pages_.end() || !it->second->dirty) continue;  // freed since
+            Page* p = it->second.get();
             if (!cdx::encode(*p, t->keyLen_, t->padByte(), raw, minRec))
                 cdxDamage("escribiendo el índice " + t->name_, "una página no cabe");
             writePage(off, raw, "escribiendo una página del índice");
             p->dirty = false;
         }
+        t->dirty_.clear();
         if (t->headerDirty_ && t != dir_.get()) t->writeHeader();
     };
     flushTag(dir_.get());
@@ -991,7 +1007,11 @@ std::unique_ptr<CdxBag> CdxBag::create(const std::string& path, DbfTable* table,
             return nullptr;
     }
     b->path_ = b->file_->path();
-    b->lockWrite();
+    // The file is empty: there is no version to check yet, so the write lock is taken here and
+    // the fresh directory written under it.
+    if (b->shared_) b->file_->lock(b->lockOffset_, 1, true, true);
+    b->writeLocks_ = 1;
+    b->wrote_ = false;
     b->initEmpty();
     b->unlockWrite();
     return b;
@@ -1016,8 +1036,9 @@ bool CdxBag::initEmpty() {
     auto root = std::make_unique<Page>();
     root->off = 1024;
     root->attr = cdx::kAttrRoot | cdx::kAttrLeaf;
-    root->dirty = true;
+    Page* rp = root.get();
     dir_->pages_[1024] = std::move(root);
+    dir_->touch(rp);
     dir_->headerDirty_ = true;
     ++gen_;
     return true;
@@ -1195,8 +1216,7 @@ CdxTag* CdxBag::createTag(const TagDef& def,
     }
     removeFromDirectory(t->name_);
     // Two fresh pages at the end of the file, zeros at once.
-    if (nextEof_ == 0) allocPage(), nextEof_ -= kPageSize;  // settle the end of file
-    uint32_t hdr = nextEof_;
+    uint32_t hdr = endOfFile();
     nextEof_ += 2 * kPageSize;
     uint8_t zeros[kPageSize] = {};
     writePage(hdr, zeros, "reservando la cabecera de un orden");
@@ -1505,7 +1525,7 @@ bool CdxBag::rebuild(const std::function<bool(uint32_t, uint32_t)>& progress, ui
         std::string error;
         auto t = makeTag(d, &error);
         if (!t) continue;
-        uint32_t hdr = nextEof_;
+        uint32_t hdr = endOfFile();
         nextEof_ += 2 * kPageSize;
         uint8_t zeros[kPageSize] = {};
         writePage(hdr, zeros, "reservando la cabecera de un orden");

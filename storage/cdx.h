@@ -108,13 +108,14 @@ private:
     cdx::Page* page(uint32_t off);
     cdx::Page* newPage(bool leaf);
     void freePage(cdx::Page* p);
+    void touch(cdx::Page* p);  // marks a page changed, to be written at the last unlock
     int compare(const uint8_t* a, uint32_t ra, const uint8_t* b, uint32_t rb) const;
     // Descends to the leaf where (key, rec) belongs; the path runs from the root.
     void descend(const uint8_t* key, size_t len, uint32_t rec, bool last,
                  std::vector<PathStep>* path);
     bool pageFits(const cdx::Page& p) const;
     bool pageEmptyOrSparse(const std::vector<cdx::Page*>& group) const;
-    void rebalance(std::vector<PathStep>& path, size_t level);
+    void rebalance(std::vector<PathStep>& path, size_t level, bool shrank);
     void fixParents(std::vector<PathStep>& path, size_t level);
     void repackGroup(cdx::Page* parent, size_t from, size_t to);
     void splitRoot(std::vector<PathStep>& path);
@@ -139,6 +140,7 @@ private:
     bool headerDirty_ = false;
     std::unique_ptr<TagExpressions> expr_;
     std::unordered_map<uint32_t, std::unique_ptr<cdx::Page>> pages_;
+    std::vector<uint32_t> dirty_;  // pages changed under the current write lock
     CdxEntry cur_;
     uint32_t curLeaf_ = 0;
     size_t curIdx_ = 0;
@@ -213,6 +215,7 @@ private:
     bool initEmpty();
     void checkVersion();
     uint32_t allocPage();
+    uint32_t endOfFile();  // the next page at the end of the file, looked up when unknown
     void releasePage(uint32_t off);
     void readPage(uint32_t off, uint8_t* raw, const char* step);
     void writePage(uint32_t off, const uint8_t* raw, const char* step);

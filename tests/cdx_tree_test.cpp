@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <map>
 
 #include "data/workarea.h"
@@ -240,4 +241,37 @@ TEST(CdxTags, BadExpressionsAreRefused) {
     EXPECT_EQ(rec.last(), "20/1004");
     EXPECT_FALSE(a->createTag({"Y", "NOMBRE", "MONTO", false, false, false}));  // FOR not logical
     EXPECT_FALSE(a->createTag({"TOOLONGNAME1", "NOMBRE", "", false, false, false}));
+}
+
+TEST(CdxTags, ReplacingTagsReusesFreedPagesAndCreatingWorksShared) {
+    TempDir dir;
+    std::vector<Row> rows;
+    for (int i = 0; i < 400; ++i)
+        rows.push_back({"N" + std::to_string(i * 37 % 400), std::to_string(100000 + i), double(i),
+                        i % 30, i % 2 == 0});
+    std::string path = makeTable(dir, rows);
+    std::string cdx = dir.file("clientes.cdx");
+    {
+        // A bag made while the table is open shared.
+        auto a = openArea(path, true);
+        ASSERT_TRUE(a->createTag({"NOMBRE", "NOMBRE", "", false, false, false}));
+    }
+    size_t size = 0;
+    for (int round = 0; round < 3; ++round) {
+        // Replacing a tag in exclusive use frees its pages; the new tag reuses them.
+        auto a = openArea(path, false);
+        ASSERT_TRUE(a->createTag({"NOMBRE", "NOMBRE", "", false, false, false}));
+        ASSERT_TRUE(a->createTag({"ID", "ID", "", false, false, false}));
+        EXPECT_TRUE(a->bag()->checkStructure().empty());
+        a.reset();
+        size_t now = std::filesystem::file_size(cdx);
+        if (round > 0) {
+            EXPECT_LE(now, size + 2048) << "round " << round;
+        }
+        size = now;
+    }
+    EXPECT_LT(size, 200000u);
+    auto a = openArea(path);
+    a->setOrder("ID");
+    EXPECT_EQ(a->keyCount(), 400u);
 }
