@@ -624,23 +624,36 @@ uint32_t CdxTag::keyCount() {
         off = p->child.front();
     }
     uint64_t n = p->n();
-    // Along the leaf level by the right links; only the page headers are needed.
+    // Along the leaf level by the right links. Only the page headers are needed, and leaves lie
+    // mostly one after the other, so the file is read in large blocks.
     uint32_t right = p->right;
+    const long long fileSize = bag_->file_->size();
+    const size_t maxPages = size_t(fileSize / kPageSize) + 1;
+    std::vector<uint8_t> block;
+    uint64_t blockStart = 0;
     size_t guard = 0;
-    uint8_t head[12];
     while (right != kNone) {
         auto it = pages_.find(right);
         if (it != pages_.end()) {
             n += it->second->n();
             right = it->second->right;
         } else {
-            bag_->readPage(right, nullptr, "contando claves");  // validates the offset
-            if (bag_->file_->readAt(right, head, 12) != 12)
-                cdxDamage("contando claves de " + name_, "no se pudo leer una página");
+            if (right % kPageSize || right == 0 || uint64_t(right) + kPageSize > uint64_t(fileSize))
+                cdxDamage("contando claves de " + name_, "puntero a página fuera del archivo");
+            if (block.empty() || right < blockStart || right + 12 > blockStart + block.size()) {
+                size_t want = size_t(std::min<uint64_t>(65536, uint64_t(fileSize) - right));
+                block.resize(want);
+                if (bag_->file_->readAt(right, block.data(), want) != (long long)want)
+                    cdxDamage("contando claves de " + name_, "no se pudo leer una página");
+                blockStart = right;
+            }
+            const uint8_t* head = block.data() + (right - blockStart);
+            if (!(le16(head) & cdx::kAttrLeaf))
+                cdxDamage("contando claves de " + name_, "hermana que no es hoja");
             n += le16(head + 2);
             right = le32(head + 8);
         }
-        if (++guard > (1u << 26)) cdxDamage("contando claves de " + name_, "enlaces en ciclo");
+        if (++guard > maxPages) cdxDamage("contando claves de " + name_, "enlaces en ciclo");
     }
     count_ = uint32_t(n);
     countGen_ = bag_->gen_;
