@@ -89,10 +89,10 @@ void fIndexar(const std::string& cFile, const std::vector<TagSpec>& aTags, bool 
         workspace().closeArea(area);
         return;
     }
-    alert("El mantenimiento a: " + upper(catalogName.empty() ? cFile : catalogName) + "\r\n En: " +
-              lower(path + cFile) + (hasExtension(cFile) ? "" : ".dbf") +
-              ", se finalizo satisfactoriamente...",
-          {}, oApp().cEmpresa);
+    msgAlert("El mantenimiento a: " + upper(catalogName.empty() ? cFile : catalogName) +
+                 "\r\n En: " + lower(path + cFile) + (hasExtension(cFile) ? "" : ".dbf") +
+                 ", se finalizo satisfactoriamente...",
+             oApp().cEmpresa);
 }
 
 const std::vector<std::pair<std::string, std::vector<TagSpec>>>& maintenanceSet() {
@@ -115,7 +115,7 @@ void ordena() {
         return;
     workspace().closeAll();
     for (const auto& [table, tags] : maintenanceSet()) fIndexar(table, tags, false, oApp().xDatos);
-    alert("Mantenimiento Finalizado...", {}, oApp().cEmpresa);
+    msgAlert("Mantenimiento Finalizado...", oApp().cEmpresa);
 }
 
 }  // namespace wv

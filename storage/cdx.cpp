@@ -1251,19 +1251,6 @@ CdxTag* CdxBag::createTag(const TagDef& def,
     return tag;
 }
 
-namespace {
-
-// A leaf level written as it fills and the levels above it, bottom-up.
-struct LevelBuilder {
-    Page page;
-    std::vector<uint8_t> lastKey;
-    uint32_t lastRec = 0;
-    int pages = 0;
-    bool started = false;
-};
-
-}  // namespace
-
 bool CdxBag::buildTag(CdxTag* t, const std::function<bool(uint32_t, uint32_t)>& progress,
                       uint32_t every) {
     const int kl = t->keyLen_;
@@ -1353,11 +1340,11 @@ bool CdxBag::buildTag(CdxTag* t, const std::function<bool(uint32_t, uint32_t)>& 
         }
     }
 
-    // Bottom-up writing: each full page gives one entry to the level above.
-    std::vector<LevelBuilder> levels;
+    // Bottom-up writing: leaves are filled one after the other straight into their page image,
+    // each full page giving one entry to the level above.
     const uint8_t pad = t->padByte();
-    const uint32_t minRec = count;
     const size_t cap = cdx::interiorCapacity(kl);
+    const cdx::LeafLayout layout = cdx::leafLayout(kl, count);
     std::vector<uint8_t> out;  // pages written in runs of consecutive offsets
     uint32_t outStart = 0;
     auto flushOut = [&]() {
@@ -1367,79 +1354,118 @@ bool CdxBag::buildTag(CdxTag* t, const std::function<bool(uint32_t, uint32_t)>& 
         wrote_ = true;
         out.clear();
     };
-    auto emit = [&](const Page& p) {
-        uint8_t raw[kPageSize];
-        if (!cdx::encode(p, kl, pad, raw, p.leaf() ? minRec : 0))
-            cdxDamage("escribiendo el índice " + t->name_, "una página no cabe");
-        if (out.empty() || outStart + out.size() != p.off) {
+    auto emitRaw = [&](uint32_t off, const uint8_t* raw) {
+        if (out.empty() || outStart + out.size() != off) {
             flushOut();
-            outStart = p.off;
+            outStart = off;
         }
         out.insert(out.end(), raw, raw + kPageSize);
         if (out.size() >= 65536) flushOut();
     };
-    // Leaf fill state for the current leaf.
-    int leafStored = 0;
-    const int leafBytes = cdx::leafLayout(kl, minRec).bytes;
-    std::function<void(size_t, const uint8_t*, uint32_t, uint32_t)> add;
-    std::function<void(size_t)> close;
-    auto fits = [&](size_t lvl, const uint8_t* key) {
-        Page& p = levels[lvl].page;
-        if (lvl > 0) return p.n() < cap;
-        int s = cdx::storedLength(p.n() ? p.key(p.n() - 1, kl) : nullptr, key, kl, pad);
-        return int(p.n() + 1) * leafBytes + leafStored + s <= int(cdx::kLeafArea);
+
+    // Interior levels, held as pages until the next page of their level starts.
+    struct Level {
+        Page page;
+        int pages = 0;
     };
-    // Finishes the page of a level: it gets its offset's right neighbour when the next page of
-    // the level starts, so pages are held until then.
-    add = [&](size_t lvl, const uint8_t* key, uint32_t rec, uint32_t child) {
+    std::vector<Level> levels;  // levels[0] is the first level above the leaves
+    auto addUp = [&](auto& self, size_t lvl, const uint8_t* key, uint32_t rec,
+                     uint32_t child) -> void {
         if (levels.size() <= lvl) {
-            if (lvl >= size_t(kMaxDepth)) cdxDamage("construyendo " + t->name_, "demasiados niveles");
+            if (lvl + 1 >= size_t(kMaxDepth))
+                cdxDamage("construyendo " + t->name_, "demasiados niveles");
             levels.emplace_back();
+            levels[lvl].page.off = allocPage();
         }
-        LevelBuilder& L = levels[lvl];
-        if (!L.started) {
-            L.page = Page();
-            L.page.off = allocPage();
-            L.page.attr = lvl == 0 ? cdx::kAttrLeaf : 0;
-            L.started = true;
-            if (lvl == 0) leafStored = 0;
-        } else if (!fits(lvl, key)) {
+        if (levels[lvl].page.n() == cap) {
             uint32_t nextOff = allocPage();
-            L.page.right = nextOff;
-            Page done = std::move(L.page);
-            ++L.pages;
-            add(lvl + 1, done.key(done.n() - 1, kl), done.recs.back(), done.off);
-            emit(done);
-            LevelBuilder& L2 = levels[lvl];
-            L2.page = Page();
-            L2.page.off = nextOff;
-            L2.page.left = done.off;
-            L2.page.attr = lvl == 0 ? cdx::kAttrLeaf : 0;
-            if (lvl == 0) leafStored = 0;
+            Page done = std::move(levels[lvl].page);
+            done.right = nextOff;
+            ++levels[lvl].pages;
+            self(self, lvl + 1, done.key(done.n() - 1, kl), done.recs.back(), done.off);
+            uint8_t raw[kPageSize];
+            cdx::encode(done, kl, pad, raw);
+            emitRaw(done.off, raw);
+            levels[lvl].page = Page();
+            levels[lvl].page.off = nextOff;
+            levels[lvl].page.left = done.off;
         }
-        LevelBuilder& L3 = levels[lvl];
-        if (lvl == 0)
-            leafStored += cdx::storedLength(
-                L3.page.n() ? L3.page.key(L3.page.n() - 1, kl) : nullptr, key, kl, pad);
-        L3.page.keys.insert(L3.page.keys.end(), key, key + kl);
-        L3.page.recs.push_back(rec);
-        if (lvl > 0) L3.page.child.push_back(child);
+        Page& p = levels[lvl].page;
+        p.keys.insert(p.keys.end(), key, key + kl);
+        p.recs.push_back(rec);
+        p.child.push_back(child);
     };
 
-    std::vector<uint8_t> lastKey;
+    // The current leaf.
+    uint8_t leaf[kPageSize];
+    uint32_t leafOff = 0, leafLeft = kNone;
+    int leafN = 0, leafUsed = 0, textEnd = int(kPageSize);
+    int leaves = 0;
+    std::vector<uint8_t> prev(static_cast<size_t>(kl), 0);
+    uint32_t prevRec = 0;
+    auto startLeaf = [&](uint32_t off, uint32_t left) {
+        std::memset(leaf, 0, kPageSize);
+        leafOff = off;
+        leafLeft = left;
+        leafN = 0;
+        leafUsed = 0;
+        textEnd = int(kPageSize);
+    };
+    auto finishLeaf = [&](uint32_t right, bool root) {
+        putLe16(leaf, uint16_t(cdx::kAttrLeaf | (root ? cdx::kAttrRoot : 0)));
+        putLe16(leaf + 2, uint16_t(leafN));
+        putLe32(leaf + 4, leafLeft);
+        putLe32(leaf + 8, right);
+        putLe16(leaf + 12, uint16_t(int(cdx::kLeafArea) - leafUsed));
+        putLe32(leaf + 14, layout.recMask);
+        leaf[18] = layout.dupMask;
+        leaf[19] = layout.trailMask;
+        leaf[20] = uint8_t(layout.recBits);
+        leaf[21] = uint8_t(layout.dupBits);
+        leaf[22] = uint8_t(layout.trailBits);
+        leaf[23] = uint8_t(layout.bytes);
+        emitRaw(leafOff, leaf);
+        ++leaves;
+    };
+    auto addLeafKey = [&](const uint8_t* key, uint32_t rec) {
+        int trail = cdx::trailingPad(key, kl, pad);
+        int dup = leafN ? std::min(cdx::sharedPrefix(prev.data(), key, kl), kl - trail) : 0;
+        int stored = kl - dup - trail;
+        if (leafN && leafUsed + layout.bytes + stored > int(cdx::kLeafArea)) {
+            // Full: the page goes out with its right neighbour known, and gives its last key to
+            // the level above; the key starts the next page, with nothing shared.
+            uint32_t nextOff = allocPage();
+            addUp(addUp, 0, prev.data(), prevRec, leafOff);
+            finishLeaf(nextOff, false);
+            startLeaf(nextOff, leafOff);
+            dup = 0;
+            stored = kl - trail;
+        }
+        if (leafOff == 0) startLeaf(allocPage(), kNone);
+        textEnd -= stored;
+        std::memcpy(leaf + textEnd, key + dup, size_t(stored));
+        uint64_t v = uint64_t(rec) | (uint64_t(dup) << layout.recBits) |
+                     (uint64_t(trail) << (layout.recBits + layout.dupBits));
+        uint8_t* e = leaf + 24 + leafN * layout.bytes;
+        for (int b = 0; b < layout.bytes; ++b) e[b] = uint8_t(v >> (8 * b));
+        leafUsed += layout.bytes + stored;
+        ++leafN;
+        std::memcpy(prev.data(), key, size_t(kl));
+        prevRec = rec;
+    };
+
     bool haveLast = false;
     auto take = [&](const uint8_t* e) {
-        if (t->unique() && haveLast && std::memcmp(lastKey.data(), e, size_t(kl)) == 0) return;
-        lastKey.assign(e, e + kl);
+        if (t->unique() && haveLast && std::memcmp(prev.data(), e, size_t(kl)) == 0) return;
         haveLast = true;
-        add(0, e, be32(e + kl), 0);
+        addLeafKey(e, be32(e + kl));
     };
     if (runFiles.empty()) {
         sortRun();
         for (size_t i = 0; i < sorted.size(); i += rs) take(sorted.data() + i);
     } else {
         if (!buf.empty()) spillRun();
-        // Merge the runs, reading each in blocks.
+        // Merge the runs, reading each in blocks; heads compare by their first eight bytes first.
         struct Run {
             std::unique_ptr<os::File> f;
             std::vector<uint8_t> block;
@@ -1457,49 +1483,65 @@ bool CdxBag::buildTag(CdxTag* t, const std::function<bool(uint32_t, uint32_t)>& 
             r.pos = 0;
             return r.len > 0;
         };
-        auto cmp = [&](size_t a, size_t b) {
-            return std::memcmp(runs[a].block.data() + runs[a].pos,
-                               runs[b].block.data() + runs[b].pos, rs) > 0;
+        struct Head {
+            uint64_t prefix;
+            uint32_t run;
         };
-        std::priority_queue<size_t, std::vector<size_t>, decltype(cmp)> heap(cmp);
+        auto later = [&](const Head& a, const Head& b) {
+            if (a.prefix != b.prefix) return a.prefix > b.prefix;
+            return std::memcmp(runs[a.run].block.data() + runs[a.run].pos,
+                               runs[b.run].block.data() + runs[b.run].pos, rs) > 0;
+        };
+        std::vector<Head> heap;
         for (size_t i = 0; i < runs.size(); ++i) {
             int err = 0;
             runs[i].f = os::File::open(runFiles[i], false, os::Share::Exclusive, &err);
             if (!runs[i].f) cdxDamage("ordenando claves", "no se pudo abrir el archivo temporal");
-            if (refill(runs[i])) heap.push(i);
+            if (refill(runs[i])) heap.push_back({prefixOf(runs[i].block.data()), uint32_t(i)});
         }
+        std::make_heap(heap.begin(), heap.end(), later);
         while (!heap.empty()) {
-            size_t i = heap.top();
-            heap.pop();
-            take(runs[i].block.data() + runs[i].pos);
-            runs[i].pos += rs;
-            if (runs[i].pos < runs[i].len || refill(runs[i])) heap.push(i);
+            std::pop_heap(heap.begin(), heap.end(), later);
+            Head h = heap.back();
+            heap.pop_back();
+            Run& r = runs[h.run];
+            take(r.block.data() + r.pos);
+            r.pos += rs;
+            if (r.pos < r.len || refill(r)) {
+                heap.push_back({prefixOf(r.block.data() + r.pos), h.run});
+                std::push_heap(heap.begin(), heap.end(), later);
+            }
         }
         for (auto& r : runs) r.f.reset();
         for (auto& p : runFiles) os::removeFile(p);
     }
 
     // Close the levels from the bottom; the single page of the top level is the root.
-    if (levels.empty()) {
-        Page root;
-        root.off = allocPage();
-        root.attr = cdx::kAttrRoot | cdx::kAttrLeaf;
-        emit(root);
-        t->root_ = root.off;
+    if (leafOff == 0) {
+        startLeaf(allocPage(), kNone);
+        finishLeaf(kNone, true);
+        t->root_ = leafOff;
+    } else if (levels.empty()) {
+        finishLeaf(kNone, true);
+        t->root_ = leafOff;
     } else {
+        addUp(addUp, 0, prev.data(), prevRec, leafOff);
+        finishLeaf(kNone, false);
         for (size_t lvl = 0; lvl < levels.size(); ++lvl) {
-            LevelBuilder& L = levels[lvl];
-            bool top = lvl + 1 == levels.size() && L.pages == 0;
+            Level& L = levels[lvl];
             Page done = std::move(L.page);
-            if (top) {
-                done.attr |= cdx::kAttrRoot;
-                emit(done);
+            uint8_t raw[kPageSize];
+            if (lvl + 1 == levels.size() && L.pages == 0) {
+                done.attr = cdx::kAttrRoot;
+                cdx::encode(done, kl, pad, raw);
+                emitRaw(done.off, raw);
                 t->root_ = done.off;
                 break;
             }
             ++L.pages;
-            add(lvl + 1, done.key(done.n() - 1, kl), done.recs.back(), done.off);
-            emit(done);
+            addUp(addUp, lvl + 1, done.key(done.n() - 1, kl), done.recs.back(), done.off);
+            cdx::encode(done, kl, pad, raw);
+            emitRaw(done.off, raw);
         }
     }
     flushOut();

@@ -218,6 +218,23 @@ int cmdCheck(const std::vector<std::string>& a) {
                     return true;
                 });
                 keys += got.size();
+                if (t->unique()) {
+                    // A unique tag holds each distinct key once, on one of the records that
+                    // have it.
+                    std::multiset<std::string> wantKeys, gotKeys;
+                    std::set<std::pair<std::string, uint32_t>> real(want.begin(), want.end());
+                    for (const auto& e : want)
+                        if (!wantKeys.count(e.first)) wantKeys.insert(e.first);
+                    size_t wrong = 0;
+                    for (const auto& e : got) {
+                        gotKeys.insert(e.first);
+                        if (!real.count(e)) ++wrong;
+                    }
+                    if (wantKeys != gotKeys || wrong)
+                        problems.push_back("tag " + wv::toUtf8(t->name()) +
+                                           ": the unique keys do not match the records");
+                    continue;
+                }
                 size_t missing = 0, extra = 0;
                 uint32_t firstMissing = 0, firstExtra = 0;
                 for (const auto& e : want)
