@@ -609,6 +609,43 @@ bool CdxTag::locate(const uint8_t* key, uint32_t rec) {
     return ok;
 }
 
+// The keys of the leaves along the sibling chain from off (included). Only the page headers are
+// needed, and leaves lie mostly one after the other, so the file is read in large blocks.
+uint64_t CdxTag::chainCount(uint32_t off, bool rightward, const char* step) {
+    const long long fileSize = bag_->file_->size();
+    const size_t maxPages = size_t(fileSize / kPageSize) + 1;
+    std::vector<uint8_t> block;
+    uint64_t blockStart = 0;
+    uint64_t n = 0;
+    size_t guard = 0;
+    while (off != kNone) {
+        auto it = pages_.find(off);
+        if (it != pages_.end()) {
+            n += it->second->n();
+            off = rightward ? it->second->right : it->second->left;
+        } else {
+            if (off % kPageSize || off == 0 || uint64_t(off) + kPageSize > uint64_t(fileSize))
+                cdxDamage(step + name_, "puntero a página fuera del archivo");
+            if (block.empty() || off < blockStart || off + 12 > blockStart + block.size()) {
+                // Forwards the block starts at the page, backwards it ends with it.
+                uint64_t from = rightward ? off
+                                          : (off + kPageSize > 65536 ? off + kPageSize - 65536 : 0);
+                size_t want = size_t(std::min<uint64_t>(65536, uint64_t(fileSize) - from));
+                block.resize(want);
+                if (bag_->file_->readAt(from, block.data(), want) != (long long)want)
+                    cdxDamage(step + name_, "no se pudo leer una página");
+                blockStart = from;
+            }
+            const uint8_t* head = block.data() + (off - blockStart);
+            if (!(le16(head) & cdx::kAttrLeaf)) cdxDamage(step + name_, "hermana que no es hoja");
+            n += le16(head + 2);
+            off = le32(head + (rightward ? 8 : 4));
+        }
+        if (++guard > maxPages) cdxDamage(step + name_, "enlaces en ciclo");
+    }
+    return n;
+}
+
 uint32_t CdxTag::keyCount() {
     bag_->lockRead();  // sees a foreign change before the kept count is trusted
     if (countGen_ == bag_->gen_) {
@@ -623,38 +660,7 @@ uint32_t CdxTag::keyCount() {
         if (p->leaf() || p->n() == 0) break;
         off = p->child.front();
     }
-    uint64_t n = p->n();
-    // Along the leaf level by the right links. Only the page headers are needed, and leaves lie
-    // mostly one after the other, so the file is read in large blocks.
-    uint32_t right = p->right;
-    const long long fileSize = bag_->file_->size();
-    const size_t maxPages = size_t(fileSize / kPageSize) + 1;
-    std::vector<uint8_t> block;
-    uint64_t blockStart = 0;
-    size_t guard = 0;
-    while (right != kNone) {
-        auto it = pages_.find(right);
-        if (it != pages_.end()) {
-            n += it->second->n();
-            right = it->second->right;
-        } else {
-            if (right % kPageSize || right == 0 || uint64_t(right) + kPageSize > uint64_t(fileSize))
-                cdxDamage("contando claves de " + name_, "puntero a página fuera del archivo");
-            if (block.empty() || right < blockStart || right + 12 > blockStart + block.size()) {
-                size_t want = size_t(std::min<uint64_t>(65536, uint64_t(fileSize) - right));
-                block.resize(want);
-                if (bag_->file_->readAt(right, block.data(), want) != (long long)want)
-                    cdxDamage("contando claves de " + name_, "no se pudo leer una página");
-                blockStart = right;
-            }
-            const uint8_t* head = block.data() + (right - blockStart);
-            if (!(le16(head) & cdx::kAttrLeaf))
-                cdxDamage("contando claves de " + name_, "hermana que no es hoja");
-            n += le16(head + 2);
-            right = le32(head + 8);
-        }
-        if (++guard > maxPages) cdxDamage("contando claves de " + name_, "enlaces en ciclo");
-    }
+    uint64_t n = p->n() + chainCount(p->right, true, "contando claves de ");
     count_ = uint32_t(n);
     countGen_ = bag_->gen_;
     bag_->unlockRead();
@@ -671,25 +677,7 @@ uint32_t CdxTag::keyNo() {
     uint32_t result = 0;
     if (restoreCursor()) {
         Page* leaf = page(curLeaf_);
-        uint64_t n = curIdx_ + 1;
-        uint32_t left = leaf->left;
-        size_t guard = 0;
-        uint8_t head[12];
-        while (left != kNone) {
-            auto it = pages_.find(left);
-            if (it != pages_.end()) {
-                n += it->second->n();
-                left = it->second->left;
-            } else {
-                bag_->readPage(left, nullptr, "numerando claves");
-                if (bag_->file_->readAt(left, head, 12) != 12)
-                    cdxDamage("numerando claves de " + name_, "no se pudo leer una página");
-                n += le16(head + 2);
-                left = le32(head + 4);
-            }
-            if (++guard > (1u << 26))
-                cdxDamage("numerando claves de " + name_, "enlaces en ciclo");
-        }
+        uint64_t n = curIdx_ + 1 + chainCount(leaf->left, false, "numerando claves de ");
         result = uint32_t(n);
     }
     bag_->unlockRead();

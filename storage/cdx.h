@@ -123,6 +123,7 @@ private:
     void setCursor(const cdx::Page* leaf, size_t i);
     bool restoreCursor();
     uint32_t step(bool forward);
+    uint64_t chainCount(uint32_t off, bool rightward, const char* step);
     uint32_t edge(bool top);
     void forgetPages();
     void writeHeader();
