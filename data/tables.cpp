@@ -212,10 +212,10 @@ std::string joinPath(const std::string& a, const std::string& b) {
     return a.empty() || a.back() == '/' ? a + b : a + "/" + b;
 }
 
-bool buildTable(const std::string& path, const TableSpec& spec,
+bool buildTable(const std::string& path, const TableSpec& layout,
                 const std::function<void(DbfTable&)>& fill, std::string* error) {
     {
-        auto t = DbfTable::create(path, spec.fields);
+        auto t = DbfTable::create(path, layout.fields);
         if (!t) {
             *error = "cannot create " + path;
             return false;
@@ -226,13 +226,13 @@ bool buildTable(const std::string& path, const TableSpec& spec,
             return false;
         }
     }
-    if (spec.tags.empty()) return true;
+    if (layout.tags.empty()) return true;
     auto a = WorkArea::open(path, "", false, false);
     if (!a) {
         *error = "cannot open " + path;
         return false;
     }
-    for (const TagSpec& tag : spec.tags)
+    for (const TagSpec& tag : layout.tags)
         if (!a->createTag({tag.name, tag.key, "", false, false, false})) {
             *error = "cannot index " + path + " on " + tag.key;
             return false;
@@ -260,9 +260,9 @@ bool initInstallation(const std::string& dir, bool demo, std::string* error) {
         return false;
     }
 
-    for (const TableSpec& spec : applicationTables()) {
+    for (const TableSpec& layout : applicationTables()) {
         std::function<void(DbfTable&)> fill;
-        if (spec.name == "pos_fac") {
+        if (layout.name == "pos_fac") {
             fill = [](DbfTable& t) {
                 for (const PrintPosition& p : defaultPrintPositions()) {
                     t.append();
@@ -271,7 +271,7 @@ bool initInstallation(const std::string& dir, bool demo, std::string* error) {
                     t.put("IMPRIMIR", Value(p.imprimir));
                 }
             };
-        } else if (demo && spec.name == "cliente") {
+        } else if (demo && layout.name == "cliente") {
             fill = [](DbfTable& t) {
                 for (const DemoCustomer& c : kCustomers) {
                     t.append();
@@ -285,7 +285,7 @@ bool initInstallation(const std::string& dir, bool demo, std::string* error) {
                     t.put("RFC", Value(c.rfc));
                 }
             };
-        } else if (demo && spec.name == "articulo") {
+        } else if (demo && layout.name == "articulo") {
             fill = [](DbfTable& t) {
                 for (const DemoArticle& a : kArticles) {
                     t.append();
@@ -297,7 +297,7 @@ bool initInstallation(const std::string& dir, bool demo, std::string* error) {
                     t.put("IDCONCFACT", Value(a.concepto));
                 }
             };
-        } else if (demo && spec.name == "concfac") {
+        } else if (demo && layout.name == "concfac") {
             fill = [](DbfTable& t) {
                 for (const auto& c : kConcepts) {
                     t.append();
@@ -306,7 +306,7 @@ bool initInstallation(const std::string& dir, bool demo, std::string* error) {
                 }
             };
         }
-        if (!buildTable(joinPath(datos, spec.name + ".dbf"), spec, fill, error)) return false;
+        if (!buildTable(joinPath(datos, layout.name + ".dbf"), layout, fill, error)) return false;
     }
     return buildTable(joinPath(config, "cfg.dbf"), configTable(), {}, error);
 }
