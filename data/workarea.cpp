@@ -154,11 +154,15 @@ bool WorkArea::goTo(uint32_t n) { return table_->goTo(n); }
 bool WorkArea::syncCursor(CdxTag* t, bool* exact) {
     std::vector<uint8_t> key;
     *exact = false;
-    if (t->positioned() && t->current().rec == table_->recNo() && currentKey(&key) &&
-        std::memcmp(key.data(), t->current().key.data(), key.size()) == 0 &&
-        t->locate(key.data(), table_->recNo())) {
-        *exact = true;
-        return true;
+    // The cursor's own entry for this record, while the tag still has it, is where the step
+    // starts, even when the record's key has changed since (another workstation wrote the
+    // record and has not yet written its keys): moving from it keeps a walk going one way.
+    if (t->positioned() && t->current().rec == table_->recNo()) {
+        std::vector<uint8_t> own = t->current().key;
+        if (t->locate(own.data(), table_->recNo())) {
+            *exact = true;
+            return true;
+        }
     }
     if (!currentKey(&key)) return false;
     if (t->locate(key.data(), table_->recNo())) {
@@ -278,6 +282,17 @@ CdxTag* WorkArea::createTag(const CdxBag::TagDef& def,
     std::string current = orderName();
     CdxTag* t = bag_->createTag(def, progress, every);
     if (!current.empty()) setOrder(current);
+    if (!t && bag_->tags().empty() && !table_->shared()) {
+        // A structural index made for this tag alone goes again when the tag could not be made.
+        std::string path = bag_->path();
+        table_->setObserver(nullptr);
+        bag_.reset();
+        os::removeFile(path);
+        table_->setStructuralIndex(false);
+        table_->requestHeaderWrite();
+        table_->flush();
+        order_ = 0;
+    }
     return t;
 }
 

@@ -12,8 +12,17 @@ WV_PACKAGES=(
     python3           # interoperability tests
     python3-dbfread   # interoperability tests: an independent DBF reader
     python3-dbf       # interoperability tests: an independent DBF/FPT writer
+    libdbd-xbase-perl # interoperability tests: index_dump, an independent CDX reader
     clang             # the optional fuzz build (WV_FUZZ=ON)
     libclang-rt-dev   # libFuzzer for the fuzz build
+    qt6-base-dev      # the interface: Qt Widgets and Print Support
+    qt6-base-dev-tools # moc, uic and rcc for the interface
+    qt6-tools-dev     # Qt UiTools: dialog layouts loaded at run time
+    libqt6opengl6-dev # needed by Qt's CMake package for Widgets
+    fonts-liberation  # stand-ins for MS Sans Serif, Arial and Lucida Console
+    xvfb              # screenshots of the interface under a virtual display
+    xauth             # xvfb-run
+    imagemagick       # screenshots of the interface
 )
 
 wv_root() { cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd; }

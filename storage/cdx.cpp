@@ -1072,7 +1072,7 @@ bool CdxBag::load() {
         });
         for (auto& [name, off] : entries) {
             uint8_t th[1024];
-            if (off % kPageSize || uint64_t(off) + 1024 > fileSize ||
+            if (off < 1024 || off % kPageSize || uint64_t(off) + 1024 > fileSize ||
                 file_->readAt(off, th, 1024) != 1024)
                 continue;  // a tag whose header cannot be read is not loaded
             auto t = std::unique_ptr<CdxTag>(new CdxTag(this));
@@ -1671,6 +1671,13 @@ std::vector<std::string> CdxBag::checkStructure() {
                     if (!first && (p->left != wantLeft || p->right != wantRight))
                         problems.push_back(tn + ": enlaces de la página " +
                                            std::to_string(p->off) + " no encadenan");
+                    if (p->leaf())
+                        for (uint32_t r : p->recs)
+                            if (r == 0) {
+                                problems.push_back(tn + ": registro 0 en la hoja " +
+                                                   std::to_string(p->off));
+                                break;
+                            }
                     if (p->n() == 0 && !p->root())
                         problems.push_back(tn + ": página vacía " + std::to_string(p->off));
                     for (size_t k = 1; k < p->n(); ++k)

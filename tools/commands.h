@@ -19,7 +19,10 @@
 // Any storage error ends the tool with its one-line description.
 inline wv::ErrorChoice toolHandler(const wv::Error& e) {
     if (e.genCode == wv::gen::kZeroDiv) return wv::ErrorChoice::Zero;
-    fail(wv::toUtf8(wv::errorMessage(e)));
+    std::string msg = wv::errorMessage(e);
+    // The message names the file; what went wrong with it, when known, follows.
+    if (!e.fileName.empty() && !e.operation.empty()) msg += " (" + e.operation + ")";
+    fail(wv::toUtf8(msg));
 }
 
 std::unique_ptr<wv::WorkArea> openArea(const std::string& path, bool shared, bool readOnly);
