@@ -22,20 +22,6 @@ const Nombre kNombres[] = {
     {"CONCFAC", "Conc. Facturacion"},
 };
 
-// Small letters in code page 1252: A..Z, the accented capitals À..Þ except the multiplication
-// sign, and Š, Œ, Ž, Ÿ.
-char lowerCaseChar(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    if ((u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7)) return char(u + 0x20);
-    switch (u) {
-        case 0x8A: return char(0x9A);
-        case 0x8C: return char(0x9C);
-        case 0x8E: return char(0x9E);
-        case 0x9F: return char(0xFF);
-        default: return c;
-    }
-}
-
 }  // namespace
 
 std::string nomCatalogos(const std::string& catalogo) {

@@ -6,6 +6,7 @@
 #include "data/maintenance.h"
 #include "data/netuse.h"
 #include "data/workarea.h"
+#include "runtime/codepage.h"
 #include "runtime/date.h"
 #include "runtime/numtext.h"
 #include "runtime/operator.h"
@@ -16,18 +17,6 @@ namespace wv {
 const char kConfigDir[] = "config\\";
 
 namespace {
-
-std::string trimmed(const std::string& s) {
-    size_t a = s.find_first_not_of(' ');
-    if (a == std::string::npos) return "";
-    size_t b = s.find_last_not_of(' ');
-    return s.substr(a, b - a + 1);
-}
-
-std::string upper(std::string s) {
-    for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 
 enum class Usable { Missing, Failed, Open };
 
@@ -78,11 +67,11 @@ Value getCfg(const std::string& variable, const Value& defaultValue) {
         std::string valor = a->get("VALOR").text();
         char t = tipo.empty() ? ' ' : tipo[0];
         if (t == 'C' || t == 'c' || t == 'M')
-            result = Value(upper(trimmed(valor)));
+            result = Value(upperCase(allTrim(valor)));
         else if (t == 'D' || t == 'd')
-            result = Value(ctod(trimmed(valor)));
+            result = Value(ctod(allTrim(valor)));
         else if (t == 'L' || t == 'l')
-            result = Value(trimmed(valor) == "S");
+            result = Value(allTrim(valor) == "S");
         else if (t == 'N' || t == 'n')
             result = Value::number(val(valor));
     }
@@ -111,7 +100,7 @@ std::optional<bool> lSaveCfg(const std::string& variable, const Value& value,
         a->put("VALOR", Value(text));
         a->table().unlockAll();
     } else if (addRec(5)) {
-        a->put("VARIABLE", Value(upper(variable)));
+        a->put("VARIABLE", Value(upperCase(variable)));
         a->put("TIPO", Value(newTipo));
         a->put("VALOR", Value(text));
         a->table().unlockAll();

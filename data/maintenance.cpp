@@ -5,26 +5,13 @@
 #include "data/application.h"
 #include "data/netuse.h"
 #include "data/workarea.h"
+#include "runtime/codepage.h"
 #include "storage/platform.h"
 
 namespace wv {
 
 namespace {
 
-std::string trimmed(const std::string& s) {
-    size_t a = s.find_first_not_of(' ');
-    if (a == std::string::npos) return "";
-    size_t b = s.find_last_not_of(' ');
-    return s.substr(a, b - a + 1);
-}
-std::string upper(std::string s) {
-    for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-std::string lower(std::string s) {
-    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 bool hasExtension(const std::string& f) {
     size_t slash = f.find_last_of("\\/");
     size_t dot = f.rfind('.');
@@ -78,19 +65,19 @@ void fIndexar(const std::string& cFile, const std::vector<TagSpec>& aTags, bool 
             a->table().unlockAll();
         }
     }
-    std::string target = upper(trimmed(path + cFile)) + (hasExtension(cFile) ? "" : ".DBF");
+    std::string target = upperCase(allTrim(path + cFile)) + (hasExtension(cFile) ? "" : ".DBF");
     for (const TagSpec& tag : aTags) {
         msgProgress([&](Progress& p) { buildIndex(p, tag.key, tag.name); },
-                    "INDEXANDO: " + target + " EN: " + trimmed(tag.name) +
-                        " CON LLAVE: " + trimmed(tag.key),
+                    "INDEXANDO: " + target + " EN: " + allTrim(tag.name) +
+                        " CON LLAVE: " + allTrim(tag.key),
                     oApp().cEmpresa);
     }
     if (!lAbierto) {
         workspace().closeArea(area);
         return;
     }
-    msgAlert("El mantenimiento a: " + upper(catalogName.empty() ? cFile : catalogName) +
-                 "\r\n En: " + lower(path + cFile) + (hasExtension(cFile) ? "" : ".dbf") +
+    msgAlert("El mantenimiento a: " + upperCase(catalogName.empty() ? cFile : catalogName) +
+                 "\r\n En: " + lowerCase(path + cFile) + (hasExtension(cFile) ? "" : ".dbf") +
                  ", se finalizo satisfactoriamente...",
              oApp().cEmpresa);
 }

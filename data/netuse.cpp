@@ -7,6 +7,7 @@
 
 #include "data/application.h"
 #include "data/workarea.h"
+#include "runtime/codepage.h"
 #include "runtime/error.h"
 #include "runtime/operator.h"
 #include "storage/platform.h"
@@ -25,11 +26,6 @@ double secondsSince(Clock::time_point t0) {
 // stays what was asked.
 void pause() { std::this_thread::sleep_for(std::chrono::milliseconds(5)); }
 
-std::string upper(std::string s) {
-    for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 }  // namespace
 
 std::string defaultAlias(const std::string& cFile) {
@@ -43,7 +39,7 @@ std::string defaultAlias(const std::string& cFile) {
     }
     size_t dot = a.find('.');
     if (dot != std::string::npos) a = a.substr(0, dot);
-    return upper(a);
+    return upperCase(a);
 }
 
 bool netUse(const std::string& cFile, bool lExclusive, const std::string& cAlias,
@@ -60,7 +56,7 @@ bool netUse(const std::string& cFile, bool lExclusive, const std::string& cAlias
         if (a->bag() && !a->bag()->tags().empty()) a->setOrder(1);
         return true;
     }
-    msgStop("La base de datos: " + upper(cFile) + ".DBF, no puede ser procesada\r\n"
+    msgStop("La base de datos: " + upperCase(cFile) + ".DBF, no puede ser procesada\r\n"
             "llame a su asesor de Informatica...",
             oApp().cEmpresa);
     return false;

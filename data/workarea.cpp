@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "runtime/codepage.h"
 #include "runtime/settings.h"
 #include "storage/cdx_expr.h"
 #include "storage/platform.h"
@@ -10,11 +11,6 @@
 namespace wv {
 
 namespace {
-
-std::string upper(std::string s) {
-    for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 
 std::string baseName(const std::string& path) {
     std::string p = path;
@@ -49,7 +45,7 @@ std::unique_ptr<WorkArea> WorkArea::open(const std::string& path, const std::str
     auto table = DbfTable::open(path, o);
     if (!table) return nullptr;
     std::unique_ptr<WorkArea> a(new WorkArea);
-    a->alias_ = alias.empty() ? upper(baseName(path)) : upper(alias);
+    a->alias_ = alias.empty() ? upperCase(baseName(path)) : upperCase(alias);
     a->table_ = std::move(table);
     // The structural flag stands only while the structural index is open with the table.
     a->table_->setStructuralIndex(false);
@@ -343,7 +339,7 @@ int Workspace::select(const std::string& alias) {
 }
 
 int Workspace::areaOf(const std::string& alias) const {
-    std::string a = upper(alias);
+    std::string a = upperCase(alias);
     for (int i = 1; i <= kMaxAreas; ++i)
         if (areas_[size_t(i)] && areas_[size_t(i)]->alias() == a) return i;
     return 0;

@@ -121,4 +121,30 @@ std::string upperCase(std::string_view s) {
     return out;
 }
 
+char lowerCaseChar(char c) {
+    unsigned char b = static_cast<unsigned char>(c);
+    if (b >= 'A' && b <= 'Z') return char(b + 0x20);
+    if (b >= 0xC0 && b <= 0xDE && b != 0xD7) return char(b + 0x20);  // 0xD7 is the times sign
+    switch (b) {
+        case 0x8A: return char(0x9A);  // Š
+        case 0x8C: return char(0x9C);  // Œ
+        case 0x8E: return char(0x9E);  // Ž
+        case 0x9F: return char(0xFF);  // Ÿ
+    }
+    return c;
+}
+
+std::string lowerCase(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = lowerCaseChar(c);
+    return out;
+}
+
+std::string allTrim(std::string_view s) {
+    size_t a = s.find_first_not_of(' ');
+    if (a == std::string_view::npos) return std::string();
+    size_t b = s.find_last_not_of(' ');
+    return std::string(s.substr(a, b - a + 1));
+}
+
 }  // namespace wv

@@ -16,5 +16,9 @@ std::string fromUtf8(std::string_view utf8);
 // letters without a capital in the code page (ß, µ) stay as they are.
 char upperCaseChar(char c);
 std::string upperCase(std::string_view cp1252);
+char lowerCaseChar(char c);
+std::string lowerCase(std::string_view cp1252);
+// The text without leading and trailing blanks.
+std::string allTrim(std::string_view s);
 
 }  // namespace wv

@@ -142,19 +142,6 @@ bool wrongKind(K k, K want) { return k != K::Any && k != want; }
 // ---------------------------------------------------------------------------------------------
 // Shared rules
 
-char lowerCaseChar(char c) {
-    unsigned char b = static_cast<unsigned char>(c);
-    if (b >= 'A' && b <= 'Z') return char(b + 0x20);
-    if (b >= 0xC0 && b <= 0xDE && b != 0xD7) return char(b + 0x20);  // 0xD7 is the times sign
-    switch (b) {
-        case 0x8A: return char(0x9A);  // Š
-        case 0x8C: return char(0x9C);  // Œ
-        case 0x8E: return char(0x9E);  // Ž
-        case 0x9F: return char(0xFF);  // Ÿ
-    }
-    return c;
-}
-
 bool blankText(std::string_view s) { return s.find_first_not_of(" \t\r\n") == s.npos; }
 
 // Text ordering with exact comparison off: the right operand decides how far to compare, so a

@@ -1,0 +1,17 @@
+#include "ui/interface.h"
+
+#include <QApplication>
+
+#include "ui/qtoperator.h"
+#include "ui/units.h"
+
+namespace wv {
+
+void initInterface() {
+    installFontSubstitutes();
+    QApplication::setFont(dialogFont());
+    static QtOperator op;
+    setOperator(&op);
+}
+
+}  // namespace wv
