@@ -226,8 +226,9 @@ void CdxTag::repackGroup(Page* parent, size_t from, size_t to) {
     const size_t cap = cdx::interiorCapacity(keyLen_);
     const uint8_t pad = padByte();
 
-    // How many entries from pos fit on one page.
-    auto fitting = [&](size_t pos) {
+    // How many entries from pos fit on one page, taking no more than `limit` bytes of the key
+    // area when a limit is given (the first entry is always taken).
+    auto fitting = [&](size_t pos, int limit) {
         if (!leaf) return std::min(cap, total - pos);
         size_t n = 0;
         int stored = 0;
@@ -236,18 +237,48 @@ void CdxTag::repackGroup(Page* parent, size_t from, size_t to) {
             const uint8_t* k = keys.data() + (pos + n) * size_t(keyLen_);
             int s = cdx::storedLength(n ? k - keyLen_ : nullptr, k, keyLen_, pad);
             uint32_t mr = std::max(maxRec, recs[pos + n]);
-            int bytes = cdx::leafLayout(keyLen_, mr).bytes;
-            if (int(n + 1) * bytes + stored + s > int(cdx::kLeafArea)) break;
+            int used = int(n + 1) * cdx::leafLayout(keyLen_, mr).bytes + stored + s;
+            if (used > int(cdx::kLeafArea) || (n > 0 && limit > 0 && used > limit)) break;
             stored += s;
             maxRec = mr;
             ++n;
         }
         return std::max<size_t>(n, 1);
     };
+    // The entries are spread evenly over as few pages as hold them, so that the pages of the
+    // group keep room to grow: filling each page to the brim would make nearly every later
+    // insertion into the group pack it again.
+    size_t pagesNeeded = 0;
+    for (size_t pos = 0; pos < total; ++pagesNeeded) pos += fitting(pos, 0);
+    std::vector<size_t> plan;
+    for (size_t pages = std::max<size_t>(pagesNeeded, 1);; ++pages) {
+        plan.clear();
+        size_t pos = 0;
+        for (size_t j = 0; j < pages && pos < total; ++j) {
+            size_t left = pages - j;
+            size_t take;
+            if (!leaf) {
+                take = (total - pos + left - 1) / left;
+            } else {
+                int rest = 0;  // bytes the remaining entries need, roughly
+                for (size_t i = pos; i < total; ++i)
+                    rest += 4 + cdx::storedLength(i > pos ? keys.data() + (i - 1) * keyLen_ : nullptr,
+                                                  keys.data() + i * keyLen_, keyLen_, pad);
+                take = j + 1 == pages ? total - pos : fitting(pos, (rest + int(left) - 1) / int(left));
+                if (j + 1 == pages && fitting(pos, 0) < take) break;  // the last page overflows
+            }
+            take = std::min(take, total - pos);
+            plan.push_back(take);
+            pos += take;
+        }
+        size_t planned = 0;
+        for (size_t c : plan) planned += c;
+        if (planned == total) break;
+    }
 
     std::vector<Page*> result;
     size_t pos = 0;
-    for (size_t g = 0; pos < total; ++g) {
+    for (size_t g = 0; g < plan.size(); ++g) {
         Page* p;
         if (g < group.size()) {
             p = group[g];
@@ -265,7 +296,7 @@ void CdxTag::repackGroup(Page* parent, size_t from, size_t to) {
             prevPage->right = p->off;
             touch(prevPage);
         }
-        size_t take = fitting(pos);
+        size_t take = plan[g];
         p->keys.assign(keys.begin() + long(pos * size_t(keyLen_)),
                        keys.begin() + long((pos + take) * size_t(keyLen_)));
         p->recs.assign(recs.begin() + long(pos), recs.begin() + long(pos + take));
