@@ -114,6 +114,7 @@ Page* CdxTag::page(uint32_t off) {
     if (!cdx::decode(raw, off, keyLen_, padByte(), p.get(), &why))
         cdxDamage("leyendo el índice " + name_, "el índice está dañado: " + why);
     Page* r = p.get();
+    cacheBytes_ += r->keys.size() + r->recs.size() * 8 + sizeof(Page) + 64;
     pages_.emplace(off, std::move(p));
     return r;
 }
@@ -144,6 +145,7 @@ void CdxTag::freePage(Page* p) {
 void CdxTag::forgetPages() {
     pages_.clear();
     dirty_.clear();
+    cacheBytes_ = 0;
     countGen_ = noGen_ = ~0ULL;
 }
 
@@ -882,10 +884,18 @@ void CdxBag::lockRead() {
 void CdxBag::unlockRead() {
     if (readLocks_ <= 0) return;
     if (--readLocks_ == 0 && writeLocks_ == 0) {
-        for (auto& t : tags_)
-            if (t->pages_.size() > 4096) t->pages_.clear();
+        trimCaches();
         if (shared_) file_->unlock(lockOffset_, 1);
     }
+}
+
+// Pages stay cached between locks while the change counter says they are current; past a bound
+// of memory a tag's cache starts again.
+void CdxBag::trimCaches() {
+    constexpr size_t kTagCacheBytes = 64u << 20;
+    for (auto& t : tags_)
+        if (t->cacheBytes_ > kTagCacheBytes) t->forgetPages();
+    if (dir_ && dir_->cacheBytes_ > kTagCacheBytes) dir_->forgetPages();
 }
 
 void CdxBag::lockWrite() {
@@ -954,8 +964,7 @@ void CdxBag::unlockWrite() {
             cdxDamage("escribiendo la lista libre del índice", "no se pudo escribir");
         diskFreeHead_ = freeHead_;
     }
-    for (auto& t : tags_)
-        if (t->pages_.size() > 4096) t->pages_.clear();
+    trimCaches();
     if (shared_) file_->unlock(lockOffset_, 1);
     wrote_ = false;
 }

@@ -142,6 +142,7 @@ private:
     std::unique_ptr<TagExpressions> expr_;
     std::unordered_map<uint32_t, std::unique_ptr<cdx::Page>> pages_;
     std::vector<uint32_t> dirty_;  // pages changed under the current write lock
+    size_t cacheBytes_ = 0;        // roughly what the cached pages take
     CdxEntry cur_;
     uint32_t curLeaf_ = 0;
     size_t curIdx_ = 0;
@@ -215,6 +216,7 @@ private:
     bool load();
     bool initEmpty();
     void checkVersion();
+    void trimCaches();
     uint32_t allocPage();
     uint32_t endOfFile();  // the next page at the end of the file, looked up when unknown
     void releasePage(uint32_t off);
