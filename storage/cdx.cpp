@@ -133,6 +133,7 @@ Page* CdxTag::newPage(bool leaf) {
 void CdxTag::touch(Page* p) {
     if (!p->dirty) dirty_.push_back(p->off);
     p->dirty = true;
+    p->used = -1;
 }
 
 void CdxTag::freePage(Page* p) {
@@ -192,9 +193,13 @@ void CdxTag::descend(const uint8_t* key, size_t len, uint32_t rec, bool last,
     }
 }
 
-bool CdxTag::pageFits(const Page& p) const {
-    return p.leaf() ? cdx::leafFits(p, keyLen_, padByte())
-                    : p.n() <= cdx::interiorCapacity(keyLen_);
+int CdxTag::leafFreeOf(Page& p) const {
+    if (p.used < 0) p.used = int(cdx::kLeafArea) - cdx::leafFree(p, keyLen_, padByte());
+    return int(cdx::kLeafArea) - p.used;
+}
+
+bool CdxTag::pageFits(Page& p) const {
+    return p.leaf() ? leafFreeOf(p) >= 0 : p.n() <= cdx::interiorCapacity(keyLen_);
 }
 
 void CdxTag::setEntry(Page* parent, size_t i, Page* child) {
@@ -364,7 +369,6 @@ void CdxTag::splitRoot(std::vector<PathStep>& path) {
 
 // Walks back up from a changed page, balancing each level against its neighbours.
 void CdxTag::rebalance(std::vector<PathStep>& path, size_t level, bool shrank) {
-    const uint8_t pad = padByte();
     for (size_t lvl = level; lvl >= 1; --lvl) {
         Page* p = path[lvl].page;
         Page* q = path[lvl - 1].page;
@@ -378,8 +382,7 @@ void CdxTag::rebalance(std::vector<PathStep>& path, size_t level, bool shrank) {
             if (p->leaf()) {
                 int freeSum = 0;
                 for (size_t g = from; g <= to; ++g)
-                    freeSum += g == i ? cdx::leafFree(*p, keyLen_, pad)
-                                      : cdx::leafFree(*page(q->child[g]), keyLen_, pad);
+                    freeSum += leafFreeOf(g == i ? *p : *page(q->child[g]));
                 need = freeSum > 487;
             } else {
                 size_t cap = cdx::interiorCapacity(keyLen_), freeSum = 0;
@@ -421,9 +424,30 @@ void CdxTag::insertKey(const uint8_t* key, uint32_t rec) {
     descend(key, size_t(keyLen_), rec, false, &path);
     Page* leaf = path.back().page;
     size_t i = path.back().idx;
+    // What the page will use: the new entry, and the key after it measured against the new one
+    // instead of its old predecessor; a wider layout for a large record means measuring it all.
+    int used = -1;
+    if (leaf->used >= 0 || leaf->n() == 0) {
+        uint32_t maxRec = rec;
+        for (uint32_t r : leaf->recs) maxRec = std::max(maxRec, r);
+        int bytes = cdx::leafLayout(keyLen_, maxRec).bytes;
+        uint32_t oldMax = 0;
+        for (uint32_t r : leaf->recs) oldMax = std::max(oldMax, r);
+        if (leaf->n() == 0 || bytes == cdx::leafLayout(keyLen_, oldMax).bytes) {
+            const uint8_t pad = padByte();
+            const uint8_t* prev = i > 0 ? leaf->key(i - 1, keyLen_) : nullptr;
+            const uint8_t* next = i < leaf->n() ? leaf->key(i, keyLen_) : nullptr;
+            used = (leaf->n() == 0 ? 0 : leaf->used) + bytes +
+                   cdx::storedLength(prev, key, keyLen_, pad);
+            if (next)
+                used += cdx::storedLength(key, next, keyLen_, pad) -
+                        cdx::storedLength(prev, next, keyLen_, pad);
+        }
+    }
     leaf->keys.insert(leaf->keys.begin() + long(i * size_t(keyLen_)), key, key + keyLen_);
     leaf->recs.insert(leaf->recs.begin() + long(i), rec);
     touch(leaf);
+    leaf->used = used;
     rebalance(path, path.size() - 1, false);
 }
 

@@ -113,7 +113,8 @@ private:
     // Descends to the leaf where (key, rec) belongs; the path runs from the root.
     void descend(const uint8_t* key, size_t len, uint32_t rec, bool last,
                  std::vector<PathStep>* path);
-    bool pageFits(const cdx::Page& p) const;
+    bool pageFits(cdx::Page& p) const;
+    int leafFreeOf(cdx::Page& p) const;  // free bytes of a leaf, measured when not known
     bool pageEmptyOrSparse(const std::vector<cdx::Page*>& group) const;
     void rebalance(std::vector<PathStep>& path, size_t level, bool shrank);
     void fixParents(std::vector<PathStep>& path, size_t level);

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "runtime/codepage.h"
 #include "runtime/error.h"
 
 namespace wv {
@@ -88,6 +89,14 @@ public:
                 if (error) *error = "La clave no da un valor indexable: " + keyExpr;
                 return false;
         }
+        // The commonest key is a character field on its own: its bytes are copied, which bulk
+        // builds do for every record.
+        std::string name = allTrim(upperCase(keyExpr));
+        int fi = ctx_.fieldIndex("", name);
+        if (type_ == 'C' && fi >= 0 && ctx_.field(fi).type == 'C' &&
+            int(ctx_.field(fi).len) == len_) {
+            plainOffset_ = int(ctx_.field(fi).offset);
+        }
         if (len_ < 1 || len_ > 240) {
             if (error) *error = "Longitud de clave no válida: " + keyExpr;
             return false;
@@ -106,6 +115,10 @@ public:
     int keyLength() const override { return len_; }
     bool hasFor() const override { return for_ != nullptr; }
     bool key(const char* record, uint32_t recno, uint8_t* out) override {
+        if (plainOffset_ >= 0) {
+            std::memcpy(out, record + plainOffset_, size_t(len_));
+            return true;
+        }
         ctx_.setRecord(record, recno);
         if (type_ == 'C') {
             if (!key_->evalText(ctx_, scratch_)) scratch_.clear();
@@ -129,6 +142,7 @@ private:
     std::unique_ptr<Expr> key_, for_;
     char type_ = 'C';
     int len_ = 0;
+    int plainOffset_ = -1;  // a plain character field: its offset in the record
     std::string scratch_;
 };
 

@@ -176,6 +176,10 @@ bool decode(const uint8_t* raw, uint32_t off, int keyLen, uint8_t pad, Page* out
         *why = "el espacio libre de la hoja no cuadra";
         return false;
     }
+    // The narrowest layout is what an encode gives; a page written wider is measured again.
+    uint32_t maxRec = 0;
+    for (uint32_t r : p.recs) maxRec = std::max(maxRec, r);
+    p.used = n == 0 || bytes == leafLayout(keyLen, maxRec).bytes ? used : -1;
     return true;
 }
 

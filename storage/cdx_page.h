@@ -24,6 +24,9 @@ struct Page {
     std::vector<uint32_t> recs;   // n record numbers
     std::vector<uint32_t> child;  // n child page offsets (interior pages)
     bool dirty = false;
+    // Bytes of a leaf's key area in use, when known (-1: to be worked out); kept up to date by a
+    // plain insertion so that most insertions need not measure the whole page again.
+    int used = -1;
 
     bool leaf() const { return (attr & kAttrLeaf) != 0; }
     bool root() const { return (attr & kAttrRoot) != 0; }
