@@ -6,6 +6,7 @@
 #include <queue>
 
 #include "runtime/error.h"
+#include "storage/driver_error.h"
 
 namespace wv {
 
@@ -15,7 +16,6 @@ using cdx::Page;
 
 namespace {
 
-const char kSubSystem[] = "DBFCDX";
 constexpr int kMaxDepth = 64;
 
 uint32_t le32(const uint8_t* p) {
@@ -43,20 +43,6 @@ struct OpenDamage {
     std::string text;
 };
 bool g_opening = false;
-
-bool raiseIndex(int gen, int sub, const char* desc, bool retry, bool def, int osCode,
-                const std::string& file) {
-    Error e;
-    e.genCode = gen;
-    e.subCode = sub;
-    e.subSystem = kSubSystem;
-    e.description = desc;
-    e.osCode = osCode;
-    e.fileName = file;
-    e.canRetry = retry;
-    e.canDefault = def;
-    return raiseError(e) == ErrorChoice::Retry && retry;
-}
 
 std::string dirKey(const std::string& name) {
     std::string k;
@@ -897,7 +883,7 @@ void CdxBag::lockRead() {
     if (readLocks_ == 0 && writeLocks_ == 0) {
         if (shared_) {
             while (!file_->lock(lockOffset_, 1, false, true)) {
-                if (!raiseIndex(gen::kLock, 1038, "Fallo en bloqueo", true, false, 0, path_)) break;
+                if (!raiseDriverError(gen::kLock, 1038, "Fallo en bloqueo", true, false, 0, path_)) break;
             }
             checkVersion();
         }
@@ -930,7 +916,7 @@ void CdxBag::lockWrite() {
     if (readLocks_ > 0) internalError(9998, "bloqueo de escritura pedido con un bloqueo de lectura");
     if (shared_) {
         while (!file_->lock(lockOffset_, 1, true, true)) {
-            if (!raiseIndex(gen::kLock, 1038, "Fallo en bloqueo", true, false, 0, path_)) break;
+            if (!raiseDriverError(gen::kLock, 1038, "Fallo en bloqueo", true, false, 0, path_)) break;
         }
         checkVersion();
     }
@@ -1043,12 +1029,12 @@ std::unique_ptr<CdxBag> CdxBag::open(const std::string& path, DbfTable* table,
         int osErr = 0;
         b->file_ = os::File::open(path, !b->readOnly_, share, &osErr);
         if (b->file_) break;
-        if (!raiseIndex(gen::kOpen, 1003, "Error de apertura", true, true, osErr, path))
+        if (!raiseDriverError(gen::kOpen, 1003, "Error de apertura", true, true, osErr, path))
             return nullptr;
     }
     b->path_ = b->file_->path();
     if (b->file_->size() <= 1024 || !b->load()) {
-        raiseIndex(gen::kCorruption, 1012, "Se detectó corrupción", false, true, 0, b->path_);
+        raiseDriverError(gen::kCorruption, 1012, "Se detectó corrupción", false, true, 0, b->path_);
         return nullptr;
     }
     return b;
@@ -1068,7 +1054,7 @@ std::unique_ptr<CdxBag> CdxBag::create(const std::string& path, DbfTable* table,
         b->file_ = os::File::create(path, b->shared_ ? os::Share::Shared : os::Share::Exclusive,
                                     &osErr);
         if (b->file_) break;
-        if (!raiseIndex(gen::kCreate, 1004, "Error de creación", true, true, osErr, path))
+        if (!raiseDriverError(gen::kCreate, 1004, "Error de creación", true, true, osErr, path))
             return nullptr;
     }
     b->path_ = b->file_->path();
@@ -1244,15 +1230,7 @@ CdxTag* CdxBag::createTag(const TagDef& def,
     std::string error;
     auto t = makeTag(def, &error);
     if (!t) {
-        Error e;
-        e.genCode = gen::kCreate;
-        e.subCode = 1004;
-        e.subSystem = kSubSystem;
-        e.description = "Error de creación";
-        e.fileName = path_;
-        e.operation = error;
-        e.canDefault = true;
-        raiseError(e);
+        raiseDriverError(gen::kCreate, 1004, "Error de creación", false, true, 0, path_, error);
         return nullptr;
     }
     lockWrite();

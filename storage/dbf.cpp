@@ -8,12 +8,12 @@
 #include "runtime/date.h"
 #include "runtime/numtext.h"
 #include "runtime/settings.h"
+#include "storage/driver_error.h"
 
 namespace wv {
 
 namespace {
 
-const char kSubSystem[] = "DBFCDX";
 const char kOpenErr[] = "Error de apertura";
 const char kCreateErr[] = "Error de creación";
 const char kCorrupt[] = "Se detectó corrupción";
@@ -25,22 +25,6 @@ const char kLockReq[] = "Se requiere bloqueo";
 const char kExclReq[] = "Se requiere uso exclusivo";
 const char kAppendLock[] = "Fallo en el bloqueo de adición";
 const char kReadOnly[] = "Escritura no autorizada";
-
-// Raises one storage error; true when the handler asked to retry and retry is allowed.
-bool raiseStorage(int gen, int sub, const char* desc, bool retry, bool def, int osCode,
-                  const std::string& file, const std::string& operation) {
-    Error e;
-    e.genCode = gen;
-    e.subCode = sub;
-    e.subSystem = kSubSystem;
-    e.description = desc;
-    e.osCode = osCode;
-    e.fileName = file;
-    e.operation = operation;
-    e.canRetry = retry;
-    e.canDefault = def;
-    return raiseError(e) == ErrorChoice::Retry && retry;
-}
 
 uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 uint32_t le32(const uint8_t* p) {
@@ -162,7 +146,7 @@ uint64_t LockLayout::record(uint32_t k, uint32_t headerLen, uint32_t recordLen) 
 
 bool DbfTable::raise(int gen, int sub, const char* desc, bool retry, bool def, int osCode,
                      const std::string& operation) {
-    return raiseStorage(gen, sub, desc, retry, def, osCode, path_, operation);
+    return raiseDriverError(gen, sub, desc, retry, def, osCode, path_, operation);
 }
 
 std::unique_ptr<DbfTable> DbfTable::open(const std::string& pathIn, const OpenOptions& opt) {
@@ -328,14 +312,14 @@ std::unique_ptr<DbfTable> DbfTable::create(const std::string& pathIn,
         int len = type == 'D' ? 8 : type == 'L' ? 1 : type == 'M' ? 10 : f.len;
         recLen += uint32_t(len);
         if (!ok || recLen > 65535) {
-            raiseStorage(gen::kCreate, 1004, kCreateErr, false, true, 0, path,
+            raiseDriverError(gen::kCreate, 1004, kCreateErr, false, true, 0, path,
                          "campo " + (f.name.empty() ? std::string("?") : f.name));
             return nullptr;
         }
         seen.push_back(name);
     }
     if (defs.empty() || defs.size() > 2046) {
-        raiseStorage(gen::kCreate, 1004, kCreateErr, false, true, 0, path, "estructura vacía");
+        raiseDriverError(gen::kCreate, 1004, kCreateErr, false, true, 0, path, "estructura vacía");
         return nullptr;
     }
 
@@ -344,7 +328,7 @@ std::unique_ptr<DbfTable> DbfTable::create(const std::string& pathIn,
         int osErr = 0;
         file = os::File::create(path, os::Share::Exclusive, &osErr);
         if (file) break;
-        if (!raiseStorage(gen::kCreate, 1004, kCreateErr, true, true, osErr, path, ""))
+        if (!raiseDriverError(gen::kCreate, 1004, kCreateErr, true, true, osErr, path, ""))
             return nullptr;
     }
     uint32_t hl = 32 + 32 * uint32_t(defs.size()) + 2;
@@ -374,7 +358,7 @@ std::unique_ptr<DbfTable> DbfTable::create(const std::string& pathIn,
     bytes[pos + 1] = 0x00;
     bytes[pos + 2] = 0x1A;
     while (!file->writeAt(0, bytes.data(), bytes.size())) {
-        if (!raiseStorage(gen::kWrite, 1011, kWriteErr, false, false, 0, path, "")) {
+        if (!raiseDriverError(gen::kWrite, 1011, kWriteErr, false, false, 0, path, "")) {
             return nullptr;
         }
     }

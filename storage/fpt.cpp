@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "runtime/error.h"
+#include "storage/driver_error.h"
 
 namespace wv {
 
@@ -80,16 +81,7 @@ uint64_t blocksFor(uint64_t bytes, uint32_t bs) {
 // Raises a memo error; true when the handler asked for the failed step to be repeated.
 bool raise(int gen, int sub, const char* text, const std::string& file, bool retry, bool dflt,
            int osCode = 0) {
-    Error e;
-    e.genCode = gen;
-    e.subCode = sub;
-    e.subSystem = "DBFCDX";
-    e.description = text;
-    e.fileName = file;
-    e.osCode = osCode;
-    e.canRetry = retry;
-    e.canDefault = dflt;
-    return raiseError(e) == ErrorChoice::Retry && retry;
+    return raiseDriverError(gen, sub, text, retry, dflt, osCode, file);
 }
 
 void readError(const std::string& file) {
