@@ -1258,7 +1258,20 @@ CdxTag* CdxBag::createTag(const TagDef& def,
         break;
     }
     removeFromDirectory(t->name_);
-    // Two fresh pages at the end of the file, zeros at once.
+    CdxTag* tag = addTag(std::move(t), progress, every);
+    if (tag) {
+        dir_->headerDirty_ = true;
+        sortOrder();
+        ++gen_;
+    }
+    unlockWrite();
+    return tag;
+}
+
+// Gives a new tag its header (two fresh pages at the end of the file, zeros at once) and its
+// directory entry, and builds it; null when the build was stopped (the tag is gone again).
+CdxTag* CdxBag::addTag(std::unique_ptr<CdxTag> t,
+                       const std::function<bool(uint32_t, uint32_t)>& progress, uint32_t every) {
     uint32_t hdr = endOfFile();
     nextEof_ += 2 * kPageSize;
     uint8_t zeros[kPageSize] = {};
@@ -1270,14 +1283,9 @@ CdxTag* CdxBag::createTag(const TagDef& def,
     addToDirectory(tag);
     if (!buildTag(tag, progress, every)) {
         dropTag(tag);
-        unlockWrite();
         return nullptr;
     }
     tag->headerDirty_ = true;
-    dir_->headerDirty_ = true;
-    sortOrder();
-    ++gen_;
-    unlockWrite();
     return tag;
 }
 
@@ -1609,20 +1617,7 @@ bool CdxBag::rebuild(const std::function<bool(uint32_t, uint32_t)>& progress, ui
     for (const TagDef& d : defs) {
         std::string error;
         auto t = makeTag(d, &error);
-        if (!t) continue;
-        uint32_t hdr = endOfFile();
-        nextEof_ += 2 * kPageSize;
-        uint8_t zeros[kPageSize] = {};
-        writePage(hdr, zeros, "reservando la cabecera de un orden");
-        writePage(hdr + kPageSize, zeros, "reservando la cabecera de un orden");
-        t->headerOff_ = hdr;
-        CdxTag* tag = t.get();
-        tags_.push_back(std::move(t));
-        addToDirectory(tag);
-        if (!buildTag(tag, progress, every))
-            dropTag(tag);
-        else
-            tag->headerDirty_ = true;
+        if (t) addTag(std::move(t), progress, every);
     }
     dir_->headerDirty_ = true;
     sortOrder();

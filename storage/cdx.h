@@ -229,6 +229,8 @@ private:
     bool buildTag(CdxTag* t, const std::function<bool(uint32_t, uint32_t)>& progress,
                   uint32_t every);
     void dropTag(CdxTag* t);
+    CdxTag* addTag(std::unique_ptr<CdxTag> t,
+                   const std::function<bool(uint32_t, uint32_t)>& progress, uint32_t every);
     void addToDirectory(CdxTag* t);
     void removeFromDirectory(const std::string& name);
     void sortOrder();
