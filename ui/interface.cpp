@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "ui/errordialog.h"
 #include "ui/qtoperator.h"
 #include "ui/units.h"
 
@@ -12,6 +13,7 @@ void initInterface() {
     QApplication::setFont(dialogFont());
     static QtOperator op;
     setOperator(&op);
+    setErrorPresenter(errorDialogPresenter);
 }
 
 }  // namespace wv
