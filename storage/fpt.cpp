@@ -263,9 +263,9 @@ std::unique_ptr<MemoFile> MemoFile::open(const std::string& path, bool shared, b
     }
 }
 
-bool MemoFile::read(uint32_t block, std::string* out) {
-    out->clear();
-    if (block == 0) return true;
+// Reads the 8-byte header of the memo at block: its type and its length, which must lie inside
+// the file. A read error is raised otherwise.
+bool MemoFile::blockHeader(uint32_t block, uint32_t* type, uint32_t* len) {
     uint64_t off = uint64_t(block) * blockSize_;
     long long size = file_->size();
     unsigned char h[kBlockHeader];
@@ -274,13 +274,23 @@ bool MemoFile::read(uint32_t block, std::string* out) {
         readError(path_);
         return false;
     }
-    uint32_t type = getBE32(h), len = getBE32(h + 4);
-    // Other types hold the typed values of the flexible variant, which are not texts.
-    if (type != kTypeText && type != kTypeRaw) return true;
-    if (off + kBlockHeader + len > uint64_t(size)) {
+    *type = getBE32(h);
+    *len = getBE32(h + 4);
+    if (off + kBlockHeader + *len > uint64_t(size)) {
         readError(path_);
         return false;
     }
+    return true;
+}
+
+bool MemoFile::read(uint32_t block, std::string* out) {
+    out->clear();
+    if (block == 0) return true;
+    uint64_t off = uint64_t(block) * blockSize_;
+    uint32_t type = 0, len = 0;
+    if (!blockHeader(block, &type, &len)) return false;
+    // Other types hold the typed values of the flexible variant, which are not texts.
+    if (type != kTypeText && type != kTypeRaw) return true;
     out->resize(len);
     if (len != 0 && file_->readAt(off + kBlockHeader, out->data(), len) != i64(len)) {
         out->clear();
@@ -595,18 +605,8 @@ bool MemoFile::packCopy(uint32_t oldBlock, uint32_t* newBlock) {
     if (!impl_->packFile) return false;
     if (oldBlock == 0) return true;
     uint64_t off = uint64_t(oldBlock) * blockSize_;
-    long long size = file_->size();
-    unsigned char h[kBlockHeader];
-    if (size < 0 || off + kBlockHeader > uint64_t(size) ||
-        file_->readAt(off, h, kBlockHeader) != i64(kBlockHeader)) {
-        readError(path_);
-        return false;
-    }
-    uint32_t type = getBE32(h), len = getBE32(h + 4);
-    if (off + kBlockHeader + len > uint64_t(size)) {
-        readError(path_);
-        return false;
-    }
+    uint32_t type = 0, len = 0;
+    if (!blockHeader(oldBlock, &type, &len)) return false;
     if (len == 0 && (type == kTypeText || type == kTypeRaw)) {
         *newBlock = 0;
         return true;

@@ -65,6 +65,7 @@ public:
     static void formatRef(uint32_t block, char* field, size_t len);
 
 private:
+    bool blockHeader(uint32_t block, uint32_t* type, uint32_t* len);
     MemoFile() = default;
     struct Impl;
     struct Space;
