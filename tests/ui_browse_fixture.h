@@ -60,7 +60,7 @@ inline std::vector<Catalogue::Row> numberedRows(long n) {
     rows.reserve(size_t(n));
     for (long i = 0; i < n; ++i) {
         long k = (i * 7919) % n + 1;
-        char id[16];
+        char id[24];
         std::snprintf(id, sizeof id, "%06ld", k);
         rows.push_back({id, "CLIENTE NUMERO " + std::string(id)});
     }
