@@ -267,7 +267,7 @@ TDialog::~TDialog() {
     }
 }
 
-QDialog* TDialog::window() const { return window_; }
+QDialog* TDialog::window() const { return windowDialog(); }
 
 TControl* TDialog::control(int id) const {
     auto it = bound_.find(id);
@@ -371,7 +371,7 @@ int TDialog::activate(std::function<void()> init, std::function<bool()> valid,
     }
     window_->setWindowModality(Qt::ApplicationModal);
     QPointer<QWidget> opener = owner;
-    window_->exec();
+    windowDialog()->exec();
     pending_ = nullptr;
     // The window it was opened over takes the activation back.
     if (opener && opener->isVisible()) opener->activateWindow();
@@ -396,7 +396,7 @@ bool TDialog::end(int result) {
     ended_ = true;
     if (window_ && window_->isVisible()) {
         closing_ = true;
-        window_->done(result);
+        windowDialog()->done(result);
         closing_ = false;
     }
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

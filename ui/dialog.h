@@ -142,7 +142,9 @@ private:
     void closeRequested();
     void centre(QWidget* owner);
 
-    QPointer<QDialog> window_;  // a DialogWindow
+    // A DialogWindow, held as a widget: comparing it while it is being destroyed must not cast.
+    QPointer<QWidget> window_;
+    QDialog* windowDialog() const { return static_cast<QDialog*>(window_.data()); }
     std::unique_ptr<DialogHub> hub_;
     std::map<int, QWidget*> ids_;
     std::map<int, TControl*> bound_;
