@@ -871,21 +871,18 @@ bool DbfTable::append(bool releaseLocks) {
     return true;
 }
 
-bool DbfTable::deleteRecord() {
+// Delete and recall: the deletion flag changes under the same checks as a field.
+bool DbfTable::setDeletionFlag(char flag) {
     if (!file_) return false;
     if (eof_) return true;
     if (state_ != Buf::Changed && !goHot()) return false;
-    buf_[0] = '*';
+    buf_[0] = flag;
     return true;
 }
 
-bool DbfTable::recall() {
-    if (!file_) return false;
-    if (eof_) return true;
-    if (state_ != Buf::Changed && !goHot()) return false;
-    buf_[0] = ' ';
-    return true;
-}
+bool DbfTable::deleteRecord() { return setDeletionFlag('*'); }
+
+bool DbfTable::recall() { return setDeletionFlag(' '); }
 
 bool DbfTable::flush() {
     if (!file_) return false;

@@ -216,6 +216,7 @@ private:
     void unlockRecordAt(size_t i);
     void releaseRecordLocks();
     bool goHot();  // the checks before the first change of a buffer
+    bool setDeletionFlag(char flag);
     void blankBuffer();
     bool positionOn(uint32_t n);
     bool skipDeleted(int dir);

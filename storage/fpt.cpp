@@ -84,6 +84,15 @@ bool raise(int gen, int sub, const char* text, const std::string& file, bool ret
     return raiseDriverError(gen, sub, text, retry, dflt, osCode, file);
 }
 
+// Creates a memo file (or pack's temporary one) exclusively, as often as the operator retries.
+std::unique_ptr<os::File> createFile(const std::string& path) {
+    for (;;) {
+        int osErr = 0;
+        if (auto f = os::File::create(path, os::Share::Exclusive, &osErr)) return f;
+        if (!raise(gen::kCreate, 1005, kTextCreate, path, true, false, osErr)) return nullptr;
+    }
+}
+
 void readError(const std::string& file) {
     raise(gen::kRead, 1010, kTextRead, file, false, false);
 }
@@ -204,13 +213,8 @@ MemoFile::~MemoFile() {
 
 std::unique_ptr<MemoFile> MemoFile::create(const std::string& path, uint32_t blockSize) {
     if (blockSize == 0 || blockSize > kMaxBlockSize) blockSize = kDefaultBlockSize;
-    std::unique_ptr<os::File> f;
-    for (;;) {
-        int osErr = 0;
-        f = os::File::create(path, os::Share::Exclusive, &osErr);
-        if (f) break;
-        if (!raise(gen::kCreate, 1005, kTextCreate, path, true, false, osErr)) return nullptr;
-    }
+    std::unique_ptr<os::File> f = createFile(path);
+    if (!f) return nullptr;
     unsigned char h[kHeaderSize];
     freshHeader(h, blockSize);
     if (!f->writeAt(0, h, kHeaderSize)) {
@@ -580,13 +584,8 @@ bool MemoFile::beginPack() {
     if (readOnly_ || shared_ || !file_->readWrite()) return false;
     if (impl_->packFile) abortPack();
     std::string tmp = os::tempPathBeside(path_, ".tmp");
-    std::unique_ptr<os::File> f;
-    for (;;) {
-        int osErr = 0;
-        f = os::File::create(tmp, os::Share::Exclusive, &osErr);
-        if (f) break;
-        if (!raise(gen::kCreate, 1005, kTextCreate, tmp, true, false, osErr)) return false;
-    }
+    std::unique_ptr<os::File> f = createFile(tmp);
+    if (!f) return false;
     unsigned char h[kHeaderSize];
     freshHeader(h, blockSize_);
     impl_->packFile = std::move(f);
