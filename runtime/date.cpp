@@ -125,4 +125,13 @@ Date today() {
     return dateFromYmd(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
 }
 
+std::string timeText() {
+    std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", tm.tm_hour, tm.tm_min, tm.tm_sec);
+    return buf;
+}
+
 }  // namespace wv

@@ -30,5 +30,7 @@ std::string dtoc(Date d);
 Date ctod(std::string_view s);
 
 Date today();
+// TIME(): the time of day now, "hh:mm:ss".
+std::string timeText();
 
 }  // namespace wv

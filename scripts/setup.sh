@@ -9,6 +9,7 @@ WV_PACKAGES=(
     libgtest-dev
     libgmock-dev
     libsqlite3-dev
+    libfreeimage-dev  # decoding the main window's JPEG background
     python3           # interoperability tests
     python3-dbfread   # interoperability tests: an independent DBF reader
     python3-dbf       # interoperability tests: an independent DBF/FPT writer

@@ -138,7 +138,7 @@ void QtOperator::wait(const std::string& text, const std::string& title, double 
     inner->addWidget(label);
     box.setMinimumWidth(textCellsToPixels(1, 30).width());
     if (seconds <= 0) seconds = 4;
-    QTimer::singleShot(int(seconds * 1000), &box, [&box] {
+    QTimer::singleShot(int(seconds * 1000), Qt::PreciseTimer, &box, [&box] {
         box.expired = true;
         box.accept();
     });

@@ -1,0 +1,60 @@
+#include "app/startup_qt.h"
+
+#include <QApplication>
+#include <QScreen>
+
+#include "app/mainwindow_qt.h"
+#include "app/shell.h"
+#include "data/application.h"
+#include "runtime/operator.h"
+#include "storage/workstation.h"
+#include "ui/appui.h"
+#include "ui/controls.h"
+#include "ui/image.h"
+#include "ui/interface.h"
+
+namespace wv {
+
+bool startUp(const char* argv0) {
+    initInterface();
+    TApplication& app = oApp();
+    applyProcessSettings();
+    app.setIdentity();
+    if (os::isExeRunning(exeMutexName(argv0 ? argv0 : "wvestor"))) {
+        msgWait("Advertencia, el Sistema ya est\xE1 abierto...", app.cEmpresa + " - " + app.cSistema,
+                4);
+        return false;
+    }
+    TApplicationUi& ui = oAppUi();
+    ui.createFonts();
+    QPixmap icon = resourceBitmap("ICO_KESTROM");
+    if (!icon.isNull()) ui.oIcon = QIcon(icon);
+    ui.oImagen = loadImage(".\\bitmaps\\empresa.jpg");
+    logIngreso();
+    return true;
+}
+
+void exitProgram() {
+    exitApp();
+    oAppUi().release();
+}
+
+int mainProgram(int argc, char** argv) {
+    QApplication qapp(argc, argv);
+    if (!startUp(argc > 0 ? argv[0] : nullptr)) {
+        exitProgram();
+        return 0;
+    }
+    {
+        TMainWindow wnd;
+        // The whole work area, also where no window manager is there to maximise it.
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            wnd.setGeometry(screen->availableGeometry());
+        wnd.showMaximized();
+        qapp.exec();
+    }
+    exitProgram();
+    return 0;
+}
+
+}  // namespace wv

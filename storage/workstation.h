@@ -1,0 +1,26 @@
+// What the program asks of the operating system about the workstation it runs on: the one-copy
+// rule, the computer's and the user's names, and the system's name and version. A Windows build
+// replaces workstation_posix.cpp.
+#pragma once
+
+#include <string>
+
+namespace wv::os {
+
+// ISEXERUNNING: claims the workstation-wide name for this process; true when another running
+// process holds it already. The claim lasts until the process ends, however it ends: a copy that
+// crashed or was killed never blocks the next start. The name is taken as given (letter case
+// included); it must not contain '/'.
+//
+// Claims live as lock files in the user's run-time directory (XDG_RUNTIME_DIR), else in a
+// directory of the user's own under the temporary directory.
+bool isExeRunning(const std::string& name);
+
+// NETNAME: the computer's name, at most 15 characters.
+std::string computerName();
+// WNETGETUSER: the name of the user logged on, at most 249 characters.
+std::string networkUser();
+// The operating system's name and version, e.g. "Debian GNU/Linux 12 (bookworm) - Linux 6.1.0".
+std::string systemName();
+
+}  // namespace wv::os
