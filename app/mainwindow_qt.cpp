@@ -138,6 +138,17 @@ QWidget* fMenu(int nRow, int nCol) {
     }
     auto* menu = new QMenu(wnd);
     fillMenu(menu);
+    // A popup is a window of its own: the messages of its items are handed to the main
+    // window's message bar here, as the menu bar's are by the window itself.
+    if (wnd) {
+        QList<QMenu*> menus = menu->findChildren<QMenu*>();
+        menus.prepend(menu);
+        for (QMenu* m : menus)
+            QObject::connect(m, &QMenu::hovered, wnd, [wnd](QAction* a) {
+                wnd->statusBar()->showMessage(a->statusTip());
+            });
+        QObject::connect(menu, &QMenu::aboutToHide, wnd, [wnd] { wnd->statusBar()->clearMessage(); });
+    }
     if (use == MenuUse::ContextShown) {
         QWidget* client = wnd ? wnd->centralWidget() : nullptr;
         QPoint at(nCol, nRow);

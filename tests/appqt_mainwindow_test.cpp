@@ -11,6 +11,8 @@
 
 #include "app/mainwindow_qt.h"
 #include "app/utils_qt.h"
+#include "ui/dialog.h"
+#include "ui/image.h"
 #include "data/application.h"
 #include "data/workarea.h"
 #include "runtime/date.h"
@@ -161,17 +163,23 @@ TEST_F(MainWindowTest, RightClickOpensTheMenuExceptOnTheFirstRowOrColumn) {
     // Elsewhere the whole tree comes up at the mouse; "Articulo" there is the menu bar's command.
     QPoint shownAt;
     QStringList top;
+    std::string message;
     QTimer::singleShot(50, [&] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         ASSERT_TRUE(menu);
         shownAt = menu->pos();
         for (QAction* a : menu->actions()) top << a->text();
+        // Highlighting an item shows its message in the main window's message bar.
+        menu->setActiveAction(menu->actions().at(1));
+        message = programText(wnd_->statusBar()->currentMessage());
         findAction(menu, "Articulo")->trigger();
         menu->close();
     });
     QTest::mouseClick(client, Qt::RightButton, {}, QPoint(120, 80));
     EXPECT_EQ(top, (QStringList{"&Facturacion", "&Catalogos", "&Utilerias"}));
     EXPECT_EQ(shownAt, client->mapToGlobal(QPoint(120, 80)));
+    EXPECT_EQ(message, "Menu de Catalogos");
+    EXPECT_TRUE(wnd_->statusBar()->currentMessage().isEmpty());  // gone with the menu
     EXPECT_EQ(articulos, 1);
     findAction(wnd_->menuBar(), "Articulo")->trigger();
     EXPECT_EQ(articulos, 2);
@@ -251,6 +259,66 @@ TEST_F(MainWindowMaintenanceTest, NoTouchesNothingYesPacksAllFiveTables) {
         for (const std::string& id : ids) EXPECT_NE(id[0], '*') << t;
         EXPECT_NE(ids.front(), "0001") << t;  // the deleted first record is gone
     }
+}
+
+}  // namespace
+}  // namespace wv
+
+namespace wv {
+namespace {
+
+TEST_F(MainWindowTest, DialogMessageBarAndBrowserFailure) {
+    TDialog dlg("DLG_PRUEBA");
+    ASSERT_TRUE(dlg.loaded());
+    int height = dlg.window()->height();
+    onInit(dlg);
+    ASSERT_TRUE(dlg.messageBar());
+    EXPECT_GT(dlg.window()->height(), height);  // the bar is added below the layout
+    auto* text = dlg.messageBar()->findChild<QLabel*>();
+    ASSERT_TRUE(text);
+    EXPECT_TRUE(text->text().isEmpty());
+    EXPECT_TRUE(text->alignment() & Qt::AlignHCenter);
+
+    // No browser to be had: the error handler hears of it, and a retry tries again.
+    int tries = 0;
+    UrlOpener prev = setUrlOpener([&](const std::string&) { return ++tries == 2; });
+    std::vector<Error> errors;
+    {
+        ScopedErrorHandler h([&](const Error& e) {
+            errors.push_back(e);
+            return ErrorChoice::Retry;
+        });
+        conecta("https://www.example.com/hotel");
+    }
+    setUrlOpener(prev);
+    EXPECT_EQ(tries, 2);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].subSystem, "CONECTA");
+    EXPECT_EQ(errors[0].operation, "https://www.example.com/hotel");
+}
+
+// Pictures of the main window for a person to look at (WV_UI_SHOTS=DIR).
+TEST_F(MainWindowTest, ShotsMainWindow) {
+    const char* dir = std::getenv("WV_UI_SHOTS");
+    if (!dir) GTEST_SKIP() << "WV_UI_SHOTS is not set";
+    QString out = QString::fromUtf8(dir);
+    oAppUi().oImagen = loadImage(std::string(WV_SOURCE_DIR) + "/resources/empresa.jpg");
+    build();
+    wnd_->resize(1024, 700);
+    QTest::qWait(200);
+    EXPECT_TRUE(wnd_->grab().save(out + "/main.png"));
+    QTimer::singleShot(200, [&] {
+        QWidget* popup = QApplication::activePopupWidget();
+        if (popup) {
+            auto* menu = qobject_cast<QMenu*>(popup);
+            menu->setActiveAction(menu->actions().at(2));
+            QTest::qWait(150);
+            EXPECT_TRUE(wnd_->screen()->grabWindow(0).save(out + "/context.png"));
+            popup->close();
+        }
+    });
+    QTest::mouseClick(wnd_->clientArea(), Qt::RightButton, {}, QPoint(300, 200));
+    oAppUi().oImagen = QImage();
 }
 
 }  // namespace
