@@ -158,6 +158,8 @@ TEST_F(MainWindowTest, RightClickOpensTheMenuExceptOnTheFirstRowOrColumn) {
     // On coordinate 0 no menu comes up (a popup would block the click until dismissed).
     QTest::mouseClick(client, Qt::RightButton, {}, QPoint(0, 40));
     QTest::mouseClick(client, Qt::RightButton, {}, QPoint(40, 0));
+    // Nor on the empty part of the button bar.
+    QTest::mouseClick(oAppUi().oBar, Qt::RightButton, {}, QPoint(oAppUi().oBar->width() - 5, 10));
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
 
     // Elsewhere the whole tree comes up at the mouse; "Articulo" there is the menu bar's command.
