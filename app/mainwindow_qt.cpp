@@ -136,7 +136,8 @@ QWidget* fMenu(int nRow, int nCol) {
         fillMenu(bar);
         return bar;
     }
-    auto* menu = new QMenu(wnd);
+    // Without a parent: the caller owns the menu whatever becomes of the window.
+    auto* menu = new QMenu;
     fillMenu(menu);
     // A popup is a window of its own: the messages of its items are handed to the main
     // window's message bar here, as the menu bar's are by the window itself.
@@ -200,6 +201,7 @@ TMainWindow::TMainWindow() {
     buildBar();
     buildMessageBar();
     connect(&timer_, &QTimer::timeout, this, [this] { refreshClock(); });
+    timer_.setTimerType(Qt::PreciseTimer);  // the clock neither skips nor repeats a second
     timer_.start(1000);
 }
 
@@ -256,7 +258,8 @@ void TMainWindow::buildMessageBar() {
     web_->setAlignment(Qt::AlignCenter);
     bar->addPermanentWidget(web_);
 
-    std::string d = dtoc(today()), t = timeText();
+    DateTime n = now();
+    std::string d = dtoc(n.date), t = n.time;
     QFontMetrics fm(font());
     date_ = new MsgItem(bar, d, fm.horizontalAdvance(qtText(d)) + 12, "", "",
                         openDateTimeSettings);
@@ -269,8 +272,9 @@ void TMainWindow::buildMessageBar() {
 }
 
 void TMainWindow::refreshClock() {
-    if (date_) date_->setItemText(dtoc(today()));
-    if (clock_) clock_->setItemText(timeText());
+    DateTime n = now();
+    if (date_) date_->setItemText(dtoc(n.date));
+    if (clock_) clock_->setItemText(n.time);
 }
 
 void TMainWindow::rightClick(int row, int col) {
@@ -278,10 +282,13 @@ void TMainWindow::rightClick(int row, int col) {
 }
 
 void TMainWindow::closeEvent(QCloseEvent* e) {
-    if (confirmExit())
-        e->accept();
-    else
+    if (!confirmExit()) {
         e->ignore();
+        return;
+    }
+    e->accept();
+    // The program ends with its main window, whatever other window may still be up.
+    QCoreApplication::quit();
 }
 
 }  // namespace wv

@@ -37,11 +37,13 @@ void logFile(const std::string& cFile, const std::vector<Value>& aValues, const 
 }
 
 void logFile(const std::string& cFile, const std::vector<Value>& aValues) {
-    logFile(cFile, aValues, dtoc(today()), timeText());
+    DateTime n = now();
+    logFile(cFile, aValues, dtoc(n.date), n.time);
 }
 
 void logIngreso() {
-    std::string date = dtoc(today()), time = timeText();
+    DateTime n = now();
+    std::string date = dtoc(n.date), time = n.time;
     logFile(kLoginLog, {Value("ingreso al sistema"), Value(oApp().cIniciales), Value(date),
                         Value(time)},
             date, time);

@@ -16,7 +16,6 @@
 namespace wv {
 
 bool startUp(const char* argv0) {
-    initInterface();
     TApplication& app = oApp();
     applyProcessSettings();
     app.setIdentity();
@@ -41,15 +40,22 @@ void exitProgram() {
 
 int mainProgram(int argc, char** argv) {
     QApplication qapp(argc, argv);
+    initInterface();
     if (!startUp(argc > 0 ? argv[0] : nullptr)) {
         exitProgram();
         return 0;
     }
     {
         TMainWindow wnd;
-        // The whole work area, also where no window manager is there to maximise it.
-        if (QScreen* screen = QGuiApplication::primaryScreen())
-            wnd.setGeometry(screen->availableGeometry());
+        // Where no window manager maximises it the window still takes most of the screen, and
+        // that is also the size it comes back to when the operator restores it.
+        if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect area = screen->availableGeometry();
+            QSize size = area.size() * 0.9;
+            wnd.setGeometry(QRect(area.topLeft() + QPoint((area.width() - size.width()) / 2,
+                                                          (area.height() - size.height()) / 2),
+                                  size));
+        }
         wnd.showMaximized();
         qapp.exec();
     }

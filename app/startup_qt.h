@@ -8,9 +8,9 @@ namespace wv {
 // closing question; then closes every table and releases the interface. The process's exit code.
 int mainProgram(int argc, char** argv);
 
-// The start-up steps that come before the window, once the QApplication exists: the interface,
-// the settings, the identity, the one-copy rule (false when another copy runs: its notice has
-// been shown), the fonts, icon and picture, and the log-in line.
+// The start-up steps that come before the window, once the interface is up: the settings, the
+// identity, the one-copy rule (false when another copy runs: its notice has been shown and
+// nothing else was done), the fonts, icon and picture, and the log-in line.
 bool startUp(const char* argv0);
 
 // EXITAPP: every table closed, the interface resources released.

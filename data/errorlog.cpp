@@ -244,11 +244,9 @@ ErrorLogFacts currentErrorLogFacts() {
         if (in) f.exeSize = transform(Value::number(double(in.tellg())), "9,999,999 bytes");
     }
     f.elapsed = elapsedSinceStart();
-    f.date = dtoc(today());
-    std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    if (::localtime_r(&now, &tm))
-        f.time = errlog::clockText(tm.tm_hour * 3600L + tm.tm_min * 60L + tm.tm_sec);
+    DateTime n = now();
+    f.date = dtoc(n.date);
+    f.time = n.time;
     std::string cpuinfo = readFile("/proc/cpuinfo");
     f.cpuName = systemText(errlog::cpuName(cpuinfo));
     f.cpuMhz = errlog::cpuMhz(cpuinfo);

@@ -118,20 +118,17 @@ Date ctod(std::string_view s) {
     return dateFromYmd(y, parts[1], parts[0]);
 }
 
-Date today() {
-    std::time_t t = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    return dateFromYmd(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
-}
-
-std::string timeText() {
+DateTime now() {
     std::time_t t = std::time(nullptr);
     std::tm tm{};
     localtime_r(&t, &tm);
     char buf[16];
     std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", tm.tm_hour, tm.tm_min, tm.tm_sec);
-    return buf;
+    return {dateFromYmd(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday), buf};
 }
+
+Date today() { return now().date; }
+
+std::string timeText() { return now().time; }
 
 }  // namespace wv

@@ -32,5 +32,11 @@ Date ctod(std::string_view s);
 Date today();
 // TIME(): the time of day now, "hh:mm:ss".
 std::string timeText();
+// The date and the time of day of one reading of the clock (so that they agree at midnight).
+struct DateTime {
+    Date date;
+    std::string time;  // "hh:mm:ss"
+};
+DateTime now();
 
 }  // namespace wv

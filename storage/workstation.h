@@ -7,13 +7,17 @@
 
 namespace wv::os {
 
-// ISEXERUNNING: claims the workstation-wide name for this process; true when another running
-// process holds it already. The claim lasts until the process ends, however it ends: a copy that
-// crashed or was killed never blocks the next start. The name is taken as given (letter case
-// included); it must not contain '/'.
+// ISEXERUNNING: claims the name for this process among the processes of the same user on this
+// workstation (as a named mutex belongs to the user's session); true when another running process
+// holds it already. The claim lasts until the process ends, however it ends: a copy that crashed
+// or was killed never blocks the next start. The name is taken as given (letter case included);
+// it must not contain '/'.
 //
-// Claims live as lock files in the user's run-time directory (XDG_RUNTIME_DIR), else in a
-// directory of the user's own under the temporary directory.
+// Claims live as lock files (open-file-description locks, as Linux has them) in the user's
+// run-time directory (XDG_RUNTIME_DIR), else in a directory of the user's own, closed to others,
+// under the temporary directory. When no claim can be made there at all (no such directory, a
+// file system without these locks), the answer is false: the operator is never kept out of the
+// program by the rule's own trouble.
 bool isExeRunning(const std::string& name);
 
 // NETNAME: the computer's name, at most 15 characters.

@@ -24,9 +24,11 @@ std::string runtimeDirectory() {
     std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/wvestor-" +
                       std::to_string(::getuid());
     if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return "";
-    // A directory someone else made under that name is not ours to trust.
+    // A directory someone else made under that name, or one others may write in, is not ours
+    // to trust.
     struct stat st {};
-    if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+    if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
+        (st.st_mode & 077) != 0)
         return "";
     return dir;
 }
@@ -44,7 +46,16 @@ bool isExeRunning(const std::string& name) {
     std::string dir = runtimeDirectory();
     if (dir.empty() || name.empty() || name.find('/') != std::string::npos) return false;
     std::string path = dir + "/" + name + ".lock";
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int flags = O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW;
+    int fd = ::open(path.c_str(), flags, 0600);
+    if (fd < 0 && (errno == EACCES || errno == EPERM || errno == ELOOP)) {
+        // A lock file left by the same user under another identity (an administrator's run):
+        // the directory is ours, so it is replaced. A lock held through it is not lost: the
+        // copy holding it keeps its handle, but a new start no longer sees it; that is the
+        // price of never staying locked out.
+        ::unlink(path.c_str());
+        fd = ::open(path.c_str(), flags, 0600);
+    }
     if (fd < 0) return false;
     struct flock fl {};
     fl.l_type = F_WRLCK;

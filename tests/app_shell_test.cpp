@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 #include <set>
 
 #include "app/shell.h"
@@ -40,9 +41,31 @@ TEST(ExeMutexName, SameWhateverTheDirectoryOrLetterCase) {
     EXPECT_EQ(exeMutexName("\\\\server\\share\\x:y"), "X:Y");     // the last separator wins
 }
 
-TEST(ExeRunning, ANameIsClaimedOncePerWorkstation) {
+// Sets an environment variable for the life of the object, and puts the old value back.
+class EnvGuard {
+public:
+    EnvGuard(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
+    }
+    ~EnvGuard() {
+        if (old_)
+            ::setenv(name_, old_->c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST(ExeRunning, ANameIsClaimedOncePerUser) {
     test::TempDir dir;
-    ASSERT_EQ(setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1), 0);
+    EnvGuard runtime("XDG_RUNTIME_DIR", dir.path().c_str());
     std::string name = "WV_SHELL_TEST_" + std::to_string(::getpid());
     EXPECT_FALSE(os::isExeRunning(name));  // claimed now, for the rest of this process
     struct stat st {};
@@ -52,7 +75,30 @@ TEST(ExeRunning, ANameIsClaimedOncePerWorkstation) {
     EXPECT_FALSE(os::isExeRunning(name + "_OTRO"));
     // A name that could leave the directory is not claimed at all.
     EXPECT_FALSE(os::isExeRunning("../" + name));
-    unsetenv("XDG_RUNTIME_DIR");
+    // A lock file that is a link to somewhere else is not followed: it is replaced.
+    std::string target = dir.file("elsewhere");
+    test::writeBytes(target, "keep");
+    ASSERT_EQ(::symlink(target.c_str(), dir.file("LINKED.lock").c_str()), 0);
+    EXPECT_FALSE(os::isExeRunning("LINKED"));
+    EXPECT_TRUE(os::isExeRunning("LINKED"));
+    EXPECT_EQ(test::readBytes(target), "keep");
+}
+
+TEST(ExeRunning, WithoutARunTimeDirectoryAPrivateOneUnderTheTemporaryDirectory) {
+    test::TempDir tmp;
+    EnvGuard runtime("XDG_RUNTIME_DIR", nullptr);
+    EnvGuard tmpdir("TMPDIR", tmp.path().c_str());
+    std::string own = tmp.file("wvestor-" + std::to_string(::getuid()));
+    EXPECT_FALSE(os::isExeRunning("PRIVADO"));
+    EXPECT_TRUE(os::isExeRunning("PRIVADO"));
+    struct stat st {};
+    ASSERT_EQ(::stat(own.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    // A directory others may write in is not trusted: no claim is made (and none refused).
+    ASSERT_EQ(::chmod(own.c_str(), 0777), 0);
+    EXPECT_FALSE(os::isExeRunning("ABIERTO"));
+    EXPECT_FALSE(os::isExeRunning("ABIERTO"));
+    EXPECT_NE(::access((own + "/ABIERTO.lock").c_str(), F_OK), 0);
 }
 
 TEST_F(ShellTest, LogFileAppendsOneLinePerCallAndNeverTruncates) {

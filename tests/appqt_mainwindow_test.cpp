@@ -10,6 +10,7 @@
 #include <QToolButton>
 
 #include "app/mainwindow_qt.h"
+#include "app/startup_qt.h"
 #include "app/utils_qt.h"
 #include "ui/dialog.h"
 #include "ui/image.h"
@@ -32,6 +33,31 @@ QAction* findAction(QWidget* root, const std::string& caption) {
             if (QAction* found = findAction(sub, caption)) return found;
     }
     return nullptr;
+}
+
+// Runs `body` with the popup menu once it is up (the click that opens it follows this call). The
+// popup is closed after the body whatever the body did, so a failed check cannot leave the test
+// waiting on the menu.
+void whenPopup(std::function<void(QMenu*)> body) {
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    auto ticks = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, ticks, body = std::move(body)] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) {
+            if (++*ticks > 2000) {  // ten seconds: nothing came
+                timer->stop();
+                timer->deleteLater();
+            }
+            return;
+        }
+        timer->stop();
+        timer->deleteLater();
+        body(menu);
+        for (int i = 0; i < 10 && QApplication::activePopupWidget(); ++i)
+            QApplication::activePopupWidget()->close();
+    });
+    timer->start();
 }
 
 QToolButton* barButton(const std::string& bitmap) {
@@ -66,12 +92,18 @@ protected:
 
 TEST_F(MainWindowTest, ClosingAsksOnEveryPathAndNoKeepsTheProgramRunning) {
     build();
-    op_.answers = {0, 0, 0};
+    op_.answers = {0, 0, 0, 0};
     EXPECT_FALSE(wnd_->close());                           // the close box
     findAction(wnd_->menuBar(), "Salir")->trigger();       // the menu item
     QTest::mouseClick(barButton("SALIR"), Qt::LeftButton);  // the bar button
+    whenPopup([](QMenu* menu) {                            // the context menu
+        QAction* salir = findAction(menu, "Salir");
+        ASSERT_TRUE(salir);
+        salir->trigger();
+    });
+    QTest::mouseClick(wnd_->clientArea(), Qt::RightButton, {}, QPoint(30, 30));
     EXPECT_TRUE(wnd_->isVisible());
-    ASSERT_EQ(op_.shown.size(), 3u);
+    ASSERT_EQ(op_.shown.size(), 4u);
     for (const auto& s : op_.shown) {
         EXPECT_EQ(s.what, "noyes");
         EXPECT_EQ(s.text, "Esta seguro de querer Salir...");
@@ -166,16 +198,15 @@ TEST_F(MainWindowTest, RightClickOpensTheMenuExceptOnTheFirstRowOrColumn) {
     QPoint shownAt;
     QStringList top;
     std::string message;
-    QTimer::singleShot(50, [&] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        ASSERT_TRUE(menu);
+    whenPopup([&](QMenu* menu) {
         shownAt = menu->pos();
         for (QAction* a : menu->actions()) top << a->text();
         // Highlighting an item shows its message in the main window's message bar.
         menu->setActiveAction(menu->actions().at(1));
         message = programText(wnd_->statusBar()->currentMessage());
-        findAction(menu, "Articulo")->trigger();
-        menu->close();
+        QAction* articulo = findAction(menu, "Articulo");
+        ASSERT_TRUE(articulo);
+        articulo->trigger();
     });
     QTest::mouseClick(client, Qt::RightButton, {}, QPoint(120, 80));
     EXPECT_EQ(top, (QStringList{"&Facturacion", "&Catalogos", "&Utilerias"}));
@@ -309,18 +340,78 @@ TEST_F(MainWindowTest, ShotsMainWindow) {
     wnd_->resize(1024, 700);
     QTest::qWait(200);
     EXPECT_TRUE(wnd_->grab().save(out + "/main.png"));
-    QTimer::singleShot(200, [&] {
-        QWidget* popup = QApplication::activePopupWidget();
-        if (popup) {
-            auto* menu = qobject_cast<QMenu*>(popup);
-            menu->setActiveAction(menu->actions().at(2));
-            QTest::qWait(150);
-            EXPECT_TRUE(wnd_->screen()->grabWindow(0).save(out + "/context.png"));
-            popup->close();
-        }
+    whenPopup([&](QMenu* menu) {
+        menu->setActiveAction(menu->actions().at(2));
+        QTest::qWait(150);
+        EXPECT_TRUE(wnd_->screen()->grabWindow(0).save(out + "/context.png"));
     });
     QTest::mouseClick(wnd_->clientArea(), Qt::RightButton, {}, QPoint(300, 200));
     oAppUi().oImagen = QImage();
+}
+
+}  // namespace
+}  // namespace wv
+
+namespace wv {
+namespace {
+
+// The start-up steps in this process, in a scratch directory with a run-time directory of the
+// test's own.
+class StartUpTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::ensureApp();
+        scope_.emplace(op_);
+        oAppUi().release();
+        prevCwd_ = std::filesystem::current_path().string();
+        ASSERT_EQ(::chdir(dir_.path().c_str()), 0);
+        if (const char* old = std::getenv("XDG_RUNTIME_DIR")) prevRuntime_ = old;
+        ::setenv("XDG_RUNTIME_DIR", runtime_.path().c_str(), 1);
+    }
+    void TearDown() override {
+        if (prevRuntime_)
+            ::setenv("XDG_RUNTIME_DIR", prevRuntime_->c_str(), 1);
+        else
+            ::unsetenv("XDG_RUNTIME_DIR");
+        (void)!::chdir(prevCwd_.c_str());
+        oAppUi().release();
+    }
+    test::TempDir dir_, runtime_;
+    std::string prevCwd_;
+    std::optional<std::string> prevRuntime_;
+    ScriptedOperator op_;
+    std::optional<ScriptedOperator::Scope> scope_;
+};
+
+TEST_F(StartUpTest, ASecondCopyShowsItsNoticeAndDoesNothingElse) {
+    ASSERT_FALSE(os::isExeRunning("WVPRUEBA"));  // the first copy
+    EXPECT_FALSE(startUp("/otro/directorio/WvPrueba"));
+    ASSERT_EQ(op_.shown.size(), 1u);
+    EXPECT_EQ(op_.shown[0].what, "wait");
+    EXPECT_EQ(op_.shown[0].text, "Advertencia, el Sistema ya est\xE1 abierto...");
+    EXPECT_EQ(op_.shown[0].title,
+              "Empresa de Pruebas \xAE - Sistema Demo de Facturacion \xAE");
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("wVestor32.log")));
+    EXPECT_EQ(oAppUi().fBold, QFont());  // no fonts either
+}
+
+TEST_F(StartUpTest, AFirstCopyLogsInWithItsFontsIconAndPicture) {
+    std::filesystem::create_directories(dir_.file("bitmaps"));
+    std::filesystem::copy_file(std::string(WV_SOURCE_DIR) + "/resources/empresa.jpg",
+                               dir_.file("bitmaps/empresa.jpg"));
+    EXPECT_TRUE(startUp("wvunico"));
+    EXPECT_TRUE(op_.shown.empty());
+    EXPECT_EQ(oApp().cUsuario, "USUARIO DEMO");
+    EXPECT_EQ(oApp().xDatos, ".\\datos\\");
+    TApplicationUi& ui = oAppUi();
+    EXPECT_TRUE(ui.fBold.bold());
+    EXPECT_FALSE(ui.fNormal.bold());
+    EXPECT_TRUE(ui.fTitulo.italic());
+    EXPECT_FALSE(ui.oIcon.isNull());
+    EXPECT_EQ(ui.oImagen.size(), QSize(1280, 800));
+    std::string log = test::readBytes(dir_.file("wVestor32.log"));
+    EXPECT_EQ(log.size(), 59u);
+    EXPECT_NE(log.find(": ingreso al sistema\t\t"), std::string::npos);
 }
 
 }  // namespace

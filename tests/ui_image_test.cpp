@@ -89,6 +89,15 @@ TEST_F(ImageFileTest, EveryFormatComesOutUprightInItsColours) {
     QImage got = loadImage(save(alpha, "alpha.png", nullptr));
     ASSERT_FALSE(got.isNull());
     EXPECT_EQ(got.pixel(5, 5), qRgb(10, 20, 30));
+    // Sixteen bits per sample (a scanner's grey PNG) come down to eight.
+    QImage grey(12, 10, QImage::Format_Grayscale16);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 12; ++x)
+            reinterpret_cast<quint16*>(grey.scanLine(y))[x] = x < 6 ? 0 : 0xFFFF;
+    QImage greyGot = loadImage(save(grey, "grey16.png", "PNG"));
+    ASSERT_FALSE(greyGot.isNull());
+    EXPECT_EQ(greyGot.pixel(2, 5), qRgb(0, 0, 0));
+    EXPECT_EQ(greyGot.pixel(9, 5), qRgb(255, 255, 255));
     EXPECT_TRUE(op.shown.empty());
 }
 

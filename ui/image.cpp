@@ -24,6 +24,8 @@ struct FreeImageApi {
     decltype(&FreeImage_FIFSupportsReading) supportsReading = nullptr;
     decltype(&FreeImage_Load) load = nullptr;
     decltype(&FreeImage_ConvertTo24Bits) convertTo24Bits = nullptr;
+    decltype(&FreeImage_ConvertToStandardType) convertToStandardType = nullptr;
+    decltype(&FreeImage_GetImageType) imageType = nullptr;
     decltype(&FreeImage_GetWidth) width = nullptr;
     decltype(&FreeImage_GetHeight) height = nullptr;
     decltype(&FreeImage_GetPitch) pitch = nullptr;
@@ -56,6 +58,8 @@ bool resolveAll(void* h, FreeImageApi& a) {
            resolve(h, "FreeImage_FIFSupportsReading", a.supportsReading) &&
            resolve(h, "FreeImage_Load", a.load) &&
            resolve(h, "FreeImage_ConvertTo24Bits", a.convertTo24Bits) &&
+           resolve(h, "FreeImage_ConvertToStandardType", a.convertToStandardType) &&
+           resolve(h, "FreeImage_GetImageType", a.imageType) &&
            resolve(h, "FreeImage_GetWidth", a.width) &&
            resolve(h, "FreeImage_GetHeight", a.height) &&
            resolve(h, "FreeImage_GetPitch", a.pitch) &&
@@ -157,9 +161,15 @@ QImage loadImage(const std::string& cFile) {
     FREE_IMAGE_FORMAT fif = fi->getFileType(path.c_str(), 0);
     if (fif == FIF_UNKNOWN) fif = fi->fifFromFilename(path.c_str());
     if (fif == FIF_UNKNOWN || !fi->supportsReading(fif)) return {};
-    Dib loaded(*fi, fi->load(fif, path.c_str(), 0));
+    // A photograph is shown the way up its camera recorded.
+    Dib loaded(*fi, fi->load(fif, path.c_str(), fif == FIF_JPEG ? JPEG_EXIFROTATE : 0));
     if (!loaded.get()) return {};
-    Dib rgb(*fi, fi->convertTo24Bits(loaded.get()));
+    // Pictures of 16 bits per channel (or of floating samples) come down to 8 bits first: the
+    // conversion to 24 bits takes only standard bitmaps.
+    const bool standardType = fi->imageType(loaded.get()) == FIT_BITMAP;
+    Dib standard(*fi, standardType ? nullptr : fi->convertToStandardType(loaded.get(), TRUE));
+    if (!standardType && !standard.get()) return {};
+    Dib rgb(*fi, fi->convertTo24Bits(standardType ? loaded.get() : standard.get()));
     if (!rgb.get()) return {};
     return toQImage(*fi, rgb.get());
 }
