@@ -35,31 +35,6 @@ QAction* findAction(QWidget* root, const std::string& caption) {
     return nullptr;
 }
 
-// Runs `body` with the popup menu once it is up (the click that opens it follows this call). The
-// popup is closed after the body whatever the body did, so a failed check cannot leave the test
-// waiting on the menu.
-void whenPopup(std::function<void(QMenu*)> body) {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    auto ticks = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, ticks, body = std::move(body)] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (!menu) {
-            if (++*ticks > 2000) {  // ten seconds: nothing came
-                timer->stop();
-                timer->deleteLater();
-            }
-            return;
-        }
-        timer->stop();
-        timer->deleteLater();
-        body(menu);
-        for (int i = 0; i < 10 && QApplication::activePopupWidget(); ++i)
-            QApplication::activePopupWidget()->close();
-    });
-    timer->start();
-}
-
 QToolButton* barButton(const std::string& bitmap) {
     return oAppUi().oBar->findChild<QToolButton*>(qtText(bitmap));
 }
@@ -96,7 +71,7 @@ TEST_F(MainWindowTest, ClosingAsksOnEveryPathAndNoKeepsTheProgramRunning) {
     EXPECT_FALSE(wnd_->close());                           // the close box
     findAction(wnd_->menuBar(), "Salir")->trigger();       // the menu item
     QTest::mouseClick(barButton("SALIR"), Qt::LeftButton);  // the bar button
-    whenPopup([](QMenu* menu) {                            // the context menu
+    test::whenPopup([](QMenu* menu) {  // the context menu
         QAction* salir = findAction(menu, "Salir");
         ASSERT_TRUE(salir);
         salir->trigger();
@@ -198,7 +173,7 @@ TEST_F(MainWindowTest, RightClickOpensTheMenuExceptOnTheFirstRowOrColumn) {
     QPoint shownAt;
     QStringList top;
     std::string message;
-    whenPopup([&](QMenu* menu) {
+    test::whenPopup([&](QMenu* menu) {
         shownAt = menu->pos();
         for (QAction* a : menu->actions()) top << a->text();
         // Highlighting an item shows its message in the main window's message bar.
@@ -340,7 +315,7 @@ TEST_F(MainWindowTest, ShotsMainWindow) {
     wnd_->resize(1024, 700);
     QTest::qWait(200);
     EXPECT_TRUE(wnd_->grab().save(out + "/main.png"));
-    whenPopup([&](QMenu* menu) {
+    test::whenPopup([&](QMenu* menu) {
         menu->setActiveAction(menu->actions().at(2));
         QTest::qWait(150);
         EXPECT_TRUE(wnd_->screen()->grabWindow(0).save(out + "/context.png"));

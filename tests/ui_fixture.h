@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -41,34 +42,52 @@ inline void ensureApp() {
     initInterface();
 }
 
-// Runs `body` with the next modal window other than `below` once it is up and active (the call
-// that opens it follows this one). A polling timer watches for it, so the body runs inside
-// whatever modal loop is current. Whatever the body leaves open is closed after it, so a failed
-// check cannot hang the test.
-inline void whenModal(std::function<void(QWidget*)> body, QWidget* below = nullptr) {
+// Runs `body` with the window `find` gives, once it gives one: a polling timer asks every 5 ms
+// for up to ten seconds, so the body runs inside whatever modal loop is current.
+inline void whenFound(std::function<QWidget*()> find, std::function<void(QWidget*)> body) {
     auto* timer = new QTimer;
     timer->setInterval(5);
     auto ticks = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, ticks, below, body = std::move(body)] {
-        QWidget* w = QApplication::activeModalWidget();
-        if (!w || w == below || !w->isVisible()) {
-            if (++*ticks > 2000) {  // ten seconds: nothing came
-                timer->stop();
-                timer->deleteLater();
-            }
-            return;
-        }
-        timer->stop();
-        timer->deleteLater();
-        (void)QTest::qWaitForWindowActive(w, 1000);
-        body(w);
-        for (int i = 0; i < 10; ++i) {
-            QWidget* open = QApplication::activeModalWidget();
-            if (!open || open == below) break;
-            open->hide();
-        }
-    });
+    QObject::connect(timer, &QTimer::timeout,
+                     [timer, ticks, find = std::move(find), body = std::move(body)] {
+                         QWidget* w = find();
+                         if (!w && ++*ticks <= 2000) return;
+                         timer->stop();
+                         timer->deleteLater();
+                         if (w) body(w);
+                     });
     timer->start();
+}
+
+// Runs `body` with the next modal window other than `below` once it is up and active (the call
+// that opens it follows this one). Whatever the body leaves open is closed after it, so a failed
+// check cannot hang the test.
+inline void whenModal(std::function<void(QWidget*)> body, QWidget* below = nullptr) {
+    whenFound(
+        [below]() -> QWidget* {
+            QWidget* w = QApplication::activeModalWidget();
+            return w && w != below && w->isVisible() ? w : nullptr;
+        },
+        [below, body = std::move(body)](QWidget* w) {
+            (void)QTest::qWaitForWindowActive(w, 1000);
+            body(w);
+            for (int i = 0; i < 10; ++i) {
+                QWidget* open = QApplication::activeModalWidget();
+                if (!open || open == below) break;
+                open->hide();
+            }
+        });
+}
+
+// Runs `body` with the next popup menu once it is up (the click that opens it follows this
+// call). The popup is closed after the body, whatever the body did.
+inline void whenPopup(std::function<void(QMenu*)> body) {
+    whenFound([] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); },
+              [body = std::move(body)](QWidget* w) {
+                  body(static_cast<QMenu*>(w));
+                  for (int i = 0; i < 10 && QApplication::activePopupWidget(); ++i)
+                      QApplication::activePopupWidget()->close();
+              });
 }
 
 // A click as a person makes it: the events queued by the press run before the release.
