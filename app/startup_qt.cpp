@@ -6,6 +6,7 @@
 #include "app/mainwindow_qt.h"
 #include "app/shell.h"
 #include "data/application.h"
+#include "invoice/positions_qt.h"
 #include "runtime/operator.h"
 #include "storage/workstation.h"
 #include "ui/appui.h"
@@ -33,6 +34,10 @@ bool startUp(const char* argv0) {
     return true;
 }
 
+void registerScreens() {
+    setCommandScreen(Command::Posiciones, [] { fPosicionesImpresion(); });
+}
+
 void exitProgram() {
     exitApp();
     oAppUi().release();
@@ -41,6 +46,7 @@ void exitProgram() {
 int mainProgram(int argc, char** argv) {
     QApplication qapp(argc, argv);
     initInterface();
+    registerScreens();
     if (!startUp(argc > 0 ? argv[0] : nullptr)) {
         exitProgram();
         return 0;

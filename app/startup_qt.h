@@ -13,6 +13,9 @@ int mainProgram(int argc, char** argv);
 // nothing else was done), the fonts, icon and picture, and the log-in line.
 bool startUp(const char* argv0);
 
+// The commands of the menu and the bar given the screens built so far.
+void registerScreens();
+
 // EXITAPP: every table closed, the interface resources released.
 void exitProgram();
 
