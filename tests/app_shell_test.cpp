@@ -41,31 +41,9 @@ TEST(ExeMutexName, SameWhateverTheDirectoryOrLetterCase) {
     EXPECT_EQ(exeMutexName("\\\\server\\share\\x:y"), "X:Y");     // the last separator wins
 }
 
-// Sets an environment variable for the life of the object, and puts the old value back.
-class EnvGuard {
-public:
-    EnvGuard(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
-    ~EnvGuard() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
 TEST(ExeRunning, ANameIsClaimedOncePerUser) {
     test::TempDir dir;
-    EnvGuard runtime("XDG_RUNTIME_DIR", dir.path().c_str());
+    test::EnvVar runtime("XDG_RUNTIME_DIR", dir.path());
     std::string name = "WV_SHELL_TEST_" + std::to_string(::getpid());
     EXPECT_FALSE(os::isExeRunning(name));  // claimed now, for the rest of this process
     struct stat st {};
@@ -86,8 +64,8 @@ TEST(ExeRunning, ANameIsClaimedOncePerUser) {
 
 TEST(ExeRunning, WithoutARunTimeDirectoryAPrivateOneUnderTheTemporaryDirectory) {
     test::TempDir tmp;
-    EnvGuard runtime("XDG_RUNTIME_DIR", nullptr);
-    EnvGuard tmpdir("TMPDIR", tmp.path().c_str());
+    test::EnvVar runtime("XDG_RUNTIME_DIR", std::nullopt);
+    test::EnvVar tmpdir("TMPDIR", tmp.path());
     std::string own = tmp.file("wvestor-" + std::to_string(::getuid()));
     EXPECT_FALSE(os::isExeRunning("PRIVADO"));
     EXPECT_TRUE(os::isExeRunning("PRIVADO"));

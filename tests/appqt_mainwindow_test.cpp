@@ -340,20 +340,16 @@ protected:
         oAppUi().release();
         prevCwd_ = std::filesystem::current_path().string();
         ASSERT_EQ(::chdir(dir_.path().c_str()), 0);
-        if (const char* old = std::getenv("XDG_RUNTIME_DIR")) prevRuntime_ = old;
-        ::setenv("XDG_RUNTIME_DIR", runtime_.path().c_str(), 1);
+        runtimeVar_.emplace("XDG_RUNTIME_DIR", runtime_.path());
     }
     void TearDown() override {
-        if (prevRuntime_)
-            ::setenv("XDG_RUNTIME_DIR", prevRuntime_->c_str(), 1);
-        else
-            ::unsetenv("XDG_RUNTIME_DIR");
+        runtimeVar_.reset();
         (void)!::chdir(prevCwd_.c_str());
         oAppUi().release();
     }
     test::TempDir dir_, runtime_;
     std::string prevCwd_;
-    std::optional<std::string> prevRuntime_;
+    std::optional<test::EnvVar> runtimeVar_;
     ScriptedOperator op_;
     std::optional<ScriptedOperator::Scope> scope_;
 };

@@ -83,4 +83,28 @@ RunResult db(const std::vector<std::string>& args, const std::string& input) {
     return run(argv, input);
 }
 
+EnvVar::EnvVar(const char* name, std::optional<std::string> value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    if (value)
+        ::setenv(name, value->c_str(), 1);
+    else
+        ::unsetenv(name);
+}
+
+EnvVar::~EnvVar() {
+    if (old_)
+        ::setenv(name_, old_->c_str(), 1);
+    else
+        ::unsetenv(name_);
+}
+
+int pdfPages(const std::string& path) {
+    const std::string bytes = readBytes(path);
+    int pages = 0;
+    for (size_t at = bytes.find("/Type /Page"); at != std::string::npos;
+         at = bytes.find("/Type /Page", at + 1))
+        pages += bytes.compare(at, 12, "/Type /Pages") != 0;
+    return pages;
+}
+
 }  // namespace wv::test

@@ -2,6 +2,7 @@
 // handler, and running the data-file tool.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,22 @@ struct RunResult {
 };
 // Runs a program with arguments (no shell), standard input from `input`.
 RunResult run(const std::vector<std::string>& argv, const std::string& input = "");
+// Sets an environment variable (or removes it, given no value) for the object's lifetime.
+class EnvVar {
+public:
+    EnvVar(const char* name, std::optional<std::string> value);
+    ~EnvVar();
+    EnvVar(const EnvVar&) = delete;
+    EnvVar& operator=(const EnvVar&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+// The number of pages of a PDF file (its page objects).
+int pdfPages(const std::string& path);
+
 // Runs the data-file tool.
 RunResult db(const std::vector<std::string>& args, const std::string& input = "");
 
