@@ -201,3 +201,39 @@ TEST_F(PreviewTest, OnePageIsPrintedWithoutAsking) {
 
 }  // namespace
 }  // namespace wv
+
+namespace wv {
+namespace {
+
+// The page on the screen carries what was drawn on it.
+TEST_F(PreviewTest, TheWindowShowsThePagesInk) {
+    auto prn = job(1, false);
+    QPointer<TPreview> w = prn->preview();
+    ASSERT_TRUE(w);
+    prn.reset();
+    w->resize(800, 600);
+    QTest::qWait(50);
+    const QImage shot = w->findChild<QScrollArea*>()->viewport()->grab().toImage();
+    int dark = 0;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x) dark += qGray(shot.pixel(x, y)) < 60;
+    EXPECT_GT(dark, 50) << "the text of the page";
+    w->close();
+}
+
+// A picture of the preview for a person to look at (WV_UI_SHOTS=DIR).
+TEST_F(PreviewTest, Shots) {
+    const char* shots = std::getenv("WV_UI_SHOTS");
+    if (!shots) GTEST_SKIP() << "WV_UI_SHOTS is not set";
+    auto prn = job(3, false);
+    QPointer<TPreview> w = prn->preview();
+    ASSERT_TRUE(w);
+    prn.reset();
+    w->resize(1000, 700);
+    QTest::qWait(200);
+    EXPECT_TRUE(w->grab().save(QString::fromUtf8(shots) + "/preview.png"));
+    w->close();
+}
+
+}  // namespace
+}  // namespace wv

@@ -346,13 +346,15 @@ void TPreview::paintPages(QPainter& p) {
         const QRectF r = pageRect(slot);
         p.fillRect(r.translated(4, 4), palette().color(QPalette::Shadow));
         p.fillRect(r, Qt::white);
-        p.save();
-        p.setClipRect(r);
-        p.translate(r.topLeft());
-        p.scale(s, s);
-        p.translate(sheet_.origin);
-        playPage(p, pages_[size_t(index)]);
-        p.restore();
+        // The page is drawn into a picture of the screen's pixels first: a recording played
+        // straight onto a window loses its text on some platforms.
+        const double dpr = canvas_->devicePixelRatioF();
+        Shown& shown = shown_[slot];
+        if (shown.index != index || shown.scale != s * dpr) {
+            shown = {index, s * dpr, renderPage(pages_[size_t(index)], sheet_, s * dpr)};
+            shown.image.setDevicePixelRatio(dpr);
+        }
+        p.drawImage(r.topLeft(), shown.image);
         p.setPen(Qt::black);
         p.drawRect(r);
     }

@@ -85,6 +85,13 @@ private:
     std::unique_ptr<QPrinter> printer_;
     std::vector<std::string> files_;
     std::vector<QPicture> pages_;
+    // The pages on the screen, drawn once per page and scale.
+    struct Shown {
+        int index = -1;
+        double scale = 0;
+        QImage image;
+    };
+    Shown shown_[2];
     std::string cDocument_;
     Sheet sheet_;
     int nPage_ = 1;
