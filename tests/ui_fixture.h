@@ -3,7 +3,9 @@
 #pragma once
 
 #include <QApplication>
+#include <QImage>
 #include <QKeyEvent>
+#include <QRect>
 #include <QMenu>
 #include <QTest>
 #include <QTimer>
@@ -88,6 +90,23 @@ inline void whenPopup(std::function<void(QMenu*)> body) {
                   for (int i = 0; i < 10 && QApplication::activePopupWidget(); ++i)
                       QApplication::activePopupWidget()->close();
               });
+}
+
+// Every pixel of an area of the image.
+template <class F>
+void eachPixel(const QImage& img, const QRect& area, F f) {
+    const QRect r = area.intersected(img.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x) f(x, y, img.pixel(x, y));
+}
+
+// The smallest rectangle holding every dark pixel of the area; null when there is none.
+inline QRect inkBox(const QImage& img, const QRect& area) {
+    QRect box;
+    eachPixel(img, area, [&](int x, int y, QRgb c) {
+        if (qGray(c) < 160) box |= QRect(x, y, 1, 1);
+    });
+    return box;
 }
 
 // A click as a person makes it: the events queued by the press run before the release.

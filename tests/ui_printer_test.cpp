@@ -23,17 +23,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::EnvVar;
+using test::inkBox;
 using test::pdfPages;
 
-// The smallest rectangle holding every dark pixel of the area; null when there is none.
-QRect inkBox(const QImage& img, const QRect& area) {
-    QRect box;
-    const QRect r = area.intersected(img.rect());
-    for (int y = r.top(); y <= r.bottom(); ++y)
-        for (int x = r.left(); x <= r.right(); ++x)
-            if (qGray(img.pixel(x, y)) < 160) box |= QRect(x, y, 1, 1);
-    return box;
-}
 
 constexpr int kDpi = 100;
 constexpr double kMargin = 6.35;  // a quarter of an inch: 25 pixels
