@@ -2,6 +2,7 @@
 # Regenerates the program's bitmaps from the SVG drawings in this folder:
 #   NAME.svg    -> ../bitmaps/NAME.png  (size taken from the drawing, transparent background)
 #   empresa.svg -> ../empresa.jpg       (company picture, white background, JPEG)
+#   ICO_KESTROM.svg, also -> ../logo_impresion.bmp (the printed reports' logo, 256 x 256, white)
 # Tools (Debian packages): librsvg2-bin (rsvg-convert), imagemagick (convert),
 # fonts-dejavu-core (the text of the company picture and of the hotel sign).
 # Run by developers only; the build uses the rendered files as they are committed.
@@ -37,4 +38,7 @@ for svg in "$here"/*.svg; do
   esac
   count=$((count + 1))
 done
+rsvg-convert -w 256 -h 256 --background-color=white "$here/ICO_KESTROM.svg" -o "$tmp/logo.png"
+convert "$tmp/logo.png" -alpha off "BMP3:$here/../logo_impresion.bmp"
+echo "logo_impresion.bmp"
 echo "render.sh: $count files rendered"
