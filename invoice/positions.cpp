@@ -58,8 +58,9 @@ Posiciones loadPositions() {
     Posiciones p;
     WorkArea* a = workspace().area();
     if (!a) return p;
-    a->goTop();
-    for (int n = 1; n <= kPositions && !a->eof(); ++n, a->skip()) {
+    // Record n holds position n: the records are reached by number, so that one marked deleted
+    // keeps its place instead of shifting every later position onto the wrong label.
+    for (int n = 1; n <= kPositions && a->goTo(uint32_t(n)); ++n) {
         p.p1[size_t(n)] = a->get("RENGLON").num();
         p.p2[size_t(n)] = a->get("COLUMNA").num();
         p.p3[size_t(n)] = a->get("IMPRIMIR").logical();
@@ -70,8 +71,7 @@ Posiciones loadPositions() {
 void savePositions(const Posiciones& p) {
     WorkArea* a = workspace().area();
     if (!a) return;
-    a->goTop();
-    for (int n = 1; n <= kPositions && !a->eof(); ++n, a->skip()) {
+    for (int n = 1; n <= kPositions && a->goTo(uint32_t(n)); ++n) {
         if (!recLock()) continue;
         a->put("RENGLON", Value::number(p.p1[size_t(n)], 5, 2));
         a->put("COLUMNA", Value::number(p.p2[size_t(n)], 5, 2));

@@ -27,9 +27,9 @@ const std::string& positionLabel(int n);
 // (the stop box "Faltan parametros necesarios para la impresion de: FACTURAS, ..." told the
 // operator).
 bool openPositions();
-// From the first record of the current area on: record n into position n.
+// Record n of the current area into position n (a record marked deleted included).
 Posiciones loadPositions();
-// From the first record on, each record locked and written from its position, then released;
+// Record n for each position n, locked and written from its position, then released;
 // a record that cannot be locked keeps its values. The table is flushed at the end.
 void savePositions(const Posiciones& p);
 

@@ -97,6 +97,22 @@ TEST_F(PositionsTest, SavedOnlyWhenAcceptedAndConfirmed) {
     }
 }
 
+TEST_F(PositionsTest, ARecordMarkedDeletedKeepsItsPlace) {
+    withTable("datos/pos_fac.dbf", [](WorkArea& a) {
+        a.goTo(6);
+        a.table().deleteRecord();
+        a.table().flush();
+    });
+    op_.answers = {1};
+    run(true, [](Posiciones& p) { p.p1[23] = 4.5; });
+    const auto& defaults = defaultPrintPositions();
+    for (int n : {5, 6, 7, 23})
+        EXPECT_DOUBLE_EQ(loaded_.p2[size_t(n)], defaults[size_t(n - 1)].columna) << n;
+    EXPECT_EQ(run(false), 1);
+    EXPECT_DOUBLE_EQ(loaded_.p1[23], 4.5);  // the last position was shown and saved
+    EXPECT_DOUBLE_EQ(loaded_.p1[7], defaults[6].renglon);
+}
+
 TEST_F(PositionsTest, ARecordLockedElsewhereKeepsItsValues) {
     // Another handle on the table holds position 5 (locks belong to their handle).
     DbfTable::OpenOptions o;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -41,6 +42,11 @@ TEST_F(PositionsDialogTest, EditedValuesComeBackWhenAccepted) {
     EXPECT_EQ(rows, 18);     // none for the lines (13-17)
     EXPECT_EQ(columns, 22);  // none for the first line (12)
     EXPECT_EQ(flags, 22);
+    for (int n = 1; n <= kPositions; ++n) {
+        auto* label = f.dlg.window()->findChild<QLabel*>(QStringLiteral("lblPos%1").arg(n));
+        ASSERT_TRUE(label) << n;
+        EXPECT_EQ(programText(label->text()), positionLabel(n)) << n;
+    }
     auto* row10 = static_cast<TGet*>(f.dlg.control(110));
     auto* flag10 = static_cast<TCheckBox*>(f.dlg.control(310));
     test::whenModal([&](QWidget*) {
