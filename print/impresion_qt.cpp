@@ -1,5 +1,6 @@
 #include "print/impresion_qt.h"
 
+#include <QCoreApplication>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPrinterInfo>
@@ -217,6 +218,13 @@ namespace {
 
 std::unique_ptr<TCustomImpresion>& trabajo() {
     static std::unique_ptr<TCustomImpresion> job;
+    // A job still current when the program ends goes with the interface, not after it.
+    static const bool released = [] {
+        if (QCoreApplication* app = QCoreApplication::instance())
+            QObject::connect(app, &QCoreApplication::aboutToQuit, [] { job.reset(); });
+        return true;
+    }();
+    (void)released;
     return job;
 }
 

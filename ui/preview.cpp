@@ -1,6 +1,7 @@
 #include "ui/preview.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QGridLayout>
@@ -63,7 +64,8 @@ QImage renderPage(const QPicture& page, const Sheet& sheet, double scale) {
 
 namespace {
 
-constexpr double kGap = 12;  // around and between the pages shown, screen pixels
+constexpr double kGap = 12;
+constexpr double kMaxPagePixels = 32e6;  // the largest picture of one page kept for the screen  // around and between the pages shown, screen pixels
 
 // The area the pages are painted on.
 class PageCanvas : public QWidget {
@@ -164,6 +166,9 @@ TPreview::TPreview(PreviewJob job, QWidget* parent)
       sheet_(job.sheet) {
     pages_.reserve(files_.size());
     for (const std::string& f : files_) pages_.push_back(loadPage(f));
+    // A preview still open when the program ends leaves no recordings behind.
+    if (QCoreApplication* app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] { discard(); });
 
     QString title = qtText("Vista Previa");
     if (!cDocument_.empty()) title += QStringLiteral(" - ") + qtText(cDocument_);
@@ -348,13 +353,14 @@ void TPreview::paintPages(QPainter& p) {
         p.fillRect(r, Qt::white);
         // The page is drawn into a picture of the screen's pixels first: a recording played
         // straight onto a window loses its text on some platforms.
+        // Zoomed far in, the picture is held to a size memory can bear and stretched.
         const double dpr = canvas_->devicePixelRatioF();
+        const double area = sheet_.size.width() * sheet_.size.height();
+        const double rs = area > 0 ? std::min(s * dpr, std::sqrt(kMaxPagePixels / area)) : s * dpr;
         Shown& shown = shown_[slot];
-        if (shown.index != index || shown.scale != s * dpr) {
-            shown = {index, s * dpr, renderPage(pages_[size_t(index)], sheet_, s * dpr)};
-            shown.image.setDevicePixelRatio(dpr);
-        }
-        p.drawImage(r.topLeft(), shown.image);
+        if (shown.index != index || shown.scale != rs)
+            shown = {index, rs, renderPage(pages_[size_t(index)], sheet_, rs)};
+        p.drawImage(r, shown.image);
         p.setPen(Qt::black);
         p.drawRect(r);
     }

@@ -183,7 +183,8 @@ void TPrinter::setCopies(int nCopies) {
 }
 
 // A new file for a page's recording in cDir, reserved by creating it empty. When it cannot be
-// made, the name it would have had (and no file by that name).
+// made, the name it would have had (and no file by that name); "" when every name tried is
+// someone else's file.
 std::string TPrinter::newRecordingFile() const {
     static unsigned seq = 0;
     const QDir dir(nativePath(cDir));
@@ -193,10 +194,10 @@ std::string TPrinter::newRecordingFile() const {
                                 .arg(QCoreApplication::applicationPid())
                                 .arg(++seq));
         QFile f(name);
-        if (f.open(QIODevice::WriteOnly | QIODevice::NewOnly)) break;
-        if (!f.exists()) break;  // not there and cannot be made
+        if (f.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return nativePath(name);
+        if (!f.exists()) return nativePath(name);  // not there and cannot be made
     }
-    return nativePath(name);
+    return "";
 }
 
 void TPrinter::startPage() {
