@@ -6,6 +6,8 @@
 #include <queue>
 
 #include "runtime/error.h"
+#include "storage/bytes.h"
+#include "storage/cdx_build.h"
 #include "storage/driver_error.h"
 
 namespace wv {
@@ -17,25 +19,7 @@ using cdx::Page;
 namespace {
 
 constexpr int kMaxDepth = 64;
-
-uint32_t le32(const uint8_t* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) |
-           (uint32_t(p[3]) << 24);
-}
-uint32_t be32(const uint8_t* p) {
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
-}
-uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-void putLe16(uint8_t* p, uint16_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
-void putLe32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
-}
-void putBe32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (24 - 8 * i));
-}
+using namespace bytes;
 
 // Set while a bag is being opened: damage found then is a corruption error for the caller, not
 // a stop of the program.
@@ -1290,53 +1274,14 @@ CdxTag* CdxBag::addTag(std::unique_ptr<CdxTag> t,
 }
 
 bool CdxBag::buildTag(CdxTag* t, const std::function<bool(uint32_t, uint32_t)>& progress,
-                      uint32_t every) {
+                      uint32_t every, uint32_t rootAt, const std::vector<uint32_t>* skip) {
     const int kl = t->keyLen_;
-    const size_t rs = size_t(kl) + 4;  // key, then the record number big-endian
     uint32_t count = table_ ? table_->recCount() : 0;
-    size_t n = std::max<size_t>(count, 1);
-    size_t runLen = size_t(std::sqrt(double(n)));
-    if (runLen < 1) runLen = 1;
-    size_t base = runLen;
-    while (runLen < 1048576 / rs) runLen *= 2;
-    runLen = std::max(base, std::min(runLen, n));
-
-    // Sorting entries: the first eight bytes as a number settle most comparisons.
-    struct Item {
-        uint64_t prefix;
-        uint32_t idx;
-    };
-    std::vector<uint8_t> buf;
-    std::vector<Item> items;
-    std::vector<std::string> runFiles;
-    std::vector<uint8_t> sorted;
-    auto prefixOf = [&](const uint8_t* e) {
-        uint64_t v = 0;
-        for (size_t i = 0; i < 8; ++i) v = (v << 8) | (i < rs ? e[i] : 0);
-        return v;
-    };
-    auto sortRun = [&]() {
-        size_t m = buf.size() / rs;
-        items.resize(m);
-        for (size_t i = 0; i < m; ++i) items[i] = {prefixOf(buf.data() + i * rs), uint32_t(i)};
-        std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
-            if (a.prefix != b.prefix) return a.prefix < b.prefix;
-            return std::memcmp(buf.data() + size_t(a.idx) * rs, buf.data() + size_t(b.idx) * rs,
-                               rs) < 0;
-        });
-        sorted.resize(buf.size());
-        for (size_t i = 0; i < m; ++i)
-            std::memcpy(sorted.data() + i * rs, buf.data() + size_t(items[i].idx) * rs, rs);
-    };
-    auto spillRun = [&]() {
-        sortRun();
-        std::string p = os::tempPathBeside(path_, ".srt");
-        int err = 0;
-        auto f = os::File::create(p, os::Share::Exclusive, &err);
-        if (!f || !f->writeAt(0, sorted.data(), sorted.size()))
-            cdxDamage("ordenando claves", "no se pudo escribir el archivo temporal");
-        runFiles.push_back(p);
-        buf.clear();
+    cdx::KeySorter sorter(kl, count, path_);
+    auto sortFailed = [&] {
+        raiseDriverError(gen::kWrite, 1011, "Error de escritura", false, false, 0, path_,
+                         sorter.error());
+        return false;
     };
 
     // Read the table in blocks, without the table's locks.
@@ -1344,46 +1289,36 @@ bool CdxBag::buildTag(CdxTag* t, const std::function<bool(uint32_t, uint32_t)>& 
         uint32_t recLen = table_->recordLength();
         uint32_t per = std::max<uint32_t>(1, 65535 / recLen);
         std::vector<char> block(size_t(per) * recLen);
-        buf.reserve(std::min(runLen, size_t(count)) * rs);
         uint32_t sinceProgress = 0;
         for (uint32_t r = 1; r <= count;) {
             uint32_t want = std::min(per, count - r + 1);
             uint32_t got = table_->readRaw(r, want, block.data());
-            if (got == 0) break;
+            if (got < want) {
+                // A table that ends early cannot give a whole tag.
+                raiseDriverError(gen::kRead, 1010, "Error de lectura", false, false, 0,
+                                 table_->path(), "leyendo el registro " + std::to_string(r + got));
+                return false;
+            }
             for (uint32_t j = 0; j < got; ++j, ++r) {
                 const char* rec = block.data() + size_t(j) * recLen;
                 if (progress && every && ++sinceProgress == every) {
                     sinceProgress = 0;
-                    if (!progress(r, count)) {
-                        for (auto& p : runFiles) os::removeFile(p);
-                        return false;
-                    }
+                    if (!progress(r, count)) return false;
                 }
-                size_t at = buf.size();
-                buf.resize(at + rs);
+                if (skip && std::find(skip->begin(), skip->end(), r) != skip->end()) continue;
+                uint8_t* e = sorter.next();
                 bool forOk = true;
-                evalKey(t, rec, r, buf.data() + at, &forOk);
-                if (!forOk) {
-                    buf.resize(at);
-                    continue;
-                }
-                putBe32(buf.data() + at + kl, r);
-                if (buf.size() / rs >= runLen) spillRun();
+                evalKey(t, rec, r, e, &forOk);
+                if (!forOk) continue;
+                putBe32(e + kl, r);
+                if (!sorter.keep()) return sortFailed();
             }
-            if (got < want) break;
         }
-        if (progress && sinceProgress && !progress(count, count)) {
-            for (auto& p : runFiles) os::removeFile(p);
-            return false;
-        }
+        if (progress && sinceProgress && !progress(count, count)) return false;
     }
 
-    // Bottom-up writing: leaves are filled one after the other straight into their page image,
-    // each full page giving one entry to the level above.
-    const uint8_t pad = t->padByte();
-    const size_t cap = cdx::interiorCapacity(kl);
-    const cdx::LeafLayout layout = cdx::leafLayout(kl, count);
-    std::vector<uint8_t> out;  // pages written in runs of consecutive offsets
+    // Pages in runs of consecutive offsets go out in one write; the root goes last, alone.
+    std::vector<uint8_t> out;
     uint32_t outStart = 0;
     auto flushOut = [&]() {
         if (out.empty()) return;
@@ -1392,198 +1327,36 @@ bool CdxBag::buildTag(CdxTag* t, const std::function<bool(uint32_t, uint32_t)>& 
         wrote_ = true;
         out.clear();
     };
-    auto emitRaw = [&](uint32_t off, const uint8_t* raw) {
-        if (out.empty() || outStart + out.size() != off) {
-            flushOut();
-            outStart = off;
-        }
-        out.insert(out.end(), raw, raw + kPageSize);
-        if (out.size() >= 65536) flushOut();
-    };
-
-    // Interior levels, held as pages until the next page of their level starts.
-    struct Level {
-        Page page;
-        int pages = 0;
-    };
-    std::vector<Level> levels;  // levels[0] is the first level above the leaves
-    auto addUp = [&](auto& self, size_t lvl, const uint8_t* key, uint32_t rec,
-                     uint32_t child) -> void {
-        if (levels.size() <= lvl) {
-            if (lvl + 1 >= size_t(kMaxDepth))
-                cdxDamage("construyendo " + t->name_, "demasiados niveles");
-            levels.emplace_back();
-            levels[lvl].page.off = allocPage();
-        }
-        if (levels[lvl].page.n() == cap) {
-            uint32_t nextOff = allocPage();
-            Page done = std::move(levels[lvl].page);
-            done.right = nextOff;
-            ++levels[lvl].pages;
-            self(self, lvl + 1, done.key(done.n() - 1, kl), done.recs.back(), done.off);
-            uint8_t raw[kPageSize];
-            cdx::encode(done, kl, pad, raw);
-            emitRaw(done.off, raw);
-            levels[lvl].page = Page();
-            levels[lvl].page.off = nextOff;
-            levels[lvl].page.left = done.off;
-        }
-        Page& p = levels[lvl].page;
-        p.keys.insert(p.keys.end(), key, key + kl);
-        p.recs.push_back(rec);
-        p.child.push_back(child);
-    };
-
-    // The current leaf.
-    uint8_t leaf[kPageSize];
-    uint32_t leafOff = 0, leafLeft = kNone;
-    int leafN = 0, leafUsed = 0, textEnd = int(kPageSize);
-    int leaves = 0;
+    cdx::TreeWriter writer(
+        kl, t->padByte(), count, [this] { return allocPage(); },
+        [&](uint32_t off, const uint8_t* raw) {
+            if (rootAt && off == rootAt) {
+                flushOut();
+                writePage(off, raw, "escribiendo la raíz de un índice");
+                return;
+            }
+            if (out.empty() || outStart + out.size() != off) {
+                flushOut();
+                outStart = off;
+            }
+            out.insert(out.end(), raw, raw + kPageSize);
+            if (out.size() >= 65536) flushOut();
+        });
     std::vector<uint8_t> prev(static_cast<size_t>(kl), 0);
-    uint32_t prevRec = 0;
-    auto startLeaf = [&](uint32_t off, uint32_t left) {
-        std::memset(leaf, 0, kPageSize);
-        leafOff = off;
-        leafLeft = left;
-        leafN = 0;
-        leafUsed = 0;
-        textEnd = int(kPageSize);
-    };
-    auto finishLeaf = [&](uint32_t right, bool root) {
-        putLe16(leaf, uint16_t(cdx::kAttrLeaf | (root ? cdx::kAttrRoot : 0)));
-        putLe16(leaf + 2, uint16_t(leafN));
-        putLe32(leaf + 4, leafLeft);
-        putLe32(leaf + 8, right);
-        putLe16(leaf + 12, uint16_t(int(cdx::kLeafArea) - leafUsed));
-        putLe32(leaf + 14, layout.recMask);
-        leaf[18] = layout.dupMask;
-        leaf[19] = layout.trailMask;
-        leaf[20] = uint8_t(layout.recBits);
-        leaf[21] = uint8_t(layout.dupBits);
-        leaf[22] = uint8_t(layout.trailBits);
-        leaf[23] = uint8_t(layout.bytes);
-        emitRaw(leafOff, leaf);
-        ++leaves;
-    };
-    auto addLeafKey = [&](const uint8_t* key, uint32_t rec) {
-        int trail = cdx::trailingPad(key, kl, pad);
-        int dup = leafN ? std::min(cdx::sharedPrefix(prev.data(), key, kl), kl - trail) : 0;
-        int stored = kl - dup - trail;
-        if (leafN && leafUsed + layout.bytes + stored > int(cdx::kLeafArea)) {
-            // Full: the page goes out with its right neighbour known, and gives its last key to
-            // the level above; the key starts the next page, with nothing shared.
-            uint32_t nextOff = allocPage();
-            addUp(addUp, 0, prev.data(), prevRec, leafOff);
-            finishLeaf(nextOff, false);
-            startLeaf(nextOff, leafOff);
-            dup = 0;
-            stored = kl - trail;
-        }
-        if (leafOff == 0) startLeaf(allocPage(), kNone);
-        textEnd -= stored;
-        std::memcpy(leaf + textEnd, key + dup, size_t(stored));
-        uint64_t v = uint64_t(rec) | (uint64_t(dup) << layout.recBits) |
-                     (uint64_t(trail) << (layout.recBits + layout.dupBits));
-        uint8_t* e = leaf + 24 + leafN * layout.bytes;
-        for (int b = 0; b < layout.bytes; ++b) e[b] = uint8_t(v >> (8 * b));
-        leafUsed += layout.bytes + stored;
-        ++leafN;
-        std::memcpy(prev.data(), key, size_t(kl));
-        prevRec = rec;
-    };
-
     bool haveLast = false;
-    auto take = [&](const uint8_t* e) {
+    bool drained = sorter.drain([&](const uint8_t* e) {
+        // A unique tag keeps the first record of each key.
         if (t->unique() && haveLast && std::memcmp(prev.data(), e, size_t(kl)) == 0) return;
         haveLast = true;
-        addLeafKey(e, be32(e + kl));
-    };
-    if (runFiles.empty()) {
-        sortRun();
-        for (size_t i = 0; i < sorted.size(); i += rs) take(sorted.data() + i);
-    } else {
-        if (!buf.empty()) spillRun();
-        // Merge the runs, reading each in blocks; heads compare by their first eight bytes first.
-        struct Run {
-            std::unique_ptr<os::File> f;
-            std::vector<uint8_t> block;
-            size_t pos = 0, len = 0;
-            uint64_t off = 0;
-        };
-        std::vector<Run> runs(runFiles.size());
-        const size_t blockEntries = std::max<size_t>(1, 65536 / rs);
-        auto refill = [&](Run& r) {
-            r.block.resize(blockEntries * rs);
-            long long got = r.f->readAt(r.off, r.block.data(), r.block.size());
-            if (got < 0) cdxDamage("ordenando claves", "no se pudo leer el archivo temporal");
-            r.len = size_t(got) / rs * rs;
-            r.off += r.len;
-            r.pos = 0;
-            return r.len > 0;
-        };
-        struct Head {
-            uint64_t prefix;
-            uint32_t run;
-        };
-        auto later = [&](const Head& a, const Head& b) {
-            if (a.prefix != b.prefix) return a.prefix > b.prefix;
-            return std::memcmp(runs[a.run].block.data() + runs[a.run].pos,
-                               runs[b.run].block.data() + runs[b.run].pos, rs) > 0;
-        };
-        std::vector<Head> heap;
-        for (size_t i = 0; i < runs.size(); ++i) {
-            int err = 0;
-            runs[i].f = os::File::open(runFiles[i], false, os::Share::Exclusive, &err);
-            if (!runs[i].f) cdxDamage("ordenando claves", "no se pudo abrir el archivo temporal");
-            if (refill(runs[i])) heap.push_back({prefixOf(runs[i].block.data()), uint32_t(i)});
-        }
-        std::make_heap(heap.begin(), heap.end(), later);
-        while (!heap.empty()) {
-            std::pop_heap(heap.begin(), heap.end(), later);
-            Head h = heap.back();
-            heap.pop_back();
-            Run& r = runs[h.run];
-            take(r.block.data() + r.pos);
-            r.pos += rs;
-            if (r.pos < r.len || refill(r)) {
-                heap.push_back({prefixOf(r.block.data() + r.pos), h.run});
-                std::push_heap(heap.begin(), heap.end(), later);
-            }
-        }
-        for (auto& r : runs) r.f.reset();
-        for (auto& p : runFiles) os::removeFile(p);
-    }
-
-    // Close the levels from the bottom; the single page of the top level is the root.
-    if (leafOff == 0) {
-        startLeaf(allocPage(), kNone);
-        finishLeaf(kNone, true);
-        t->root_ = leafOff;
-    } else if (levels.empty()) {
-        finishLeaf(kNone, true);
-        t->root_ = leafOff;
-    } else {
-        addUp(addUp, 0, prev.data(), prevRec, leafOff);
-        finishLeaf(kNone, false);
-        for (size_t lvl = 0; lvl < levels.size(); ++lvl) {
-            Level& L = levels[lvl];
-            Page done = std::move(L.page);
-            uint8_t raw[kPageSize];
-            if (lvl + 1 == levels.size() && L.pages == 0) {
-                done.attr = cdx::kAttrRoot;
-                cdx::encode(done, kl, pad, raw);
-                emitRaw(done.off, raw);
-                t->root_ = done.off;
-                break;
-            }
-            ++L.pages;
-            addUp(addUp, lvl + 1, done.key(done.n() - 1, kl), done.recs.back(), done.off);
-            cdx::encode(done, kl, pad, raw);
-            emitRaw(done.off, raw);
-        }
-    }
+        std::memcpy(prev.data(), e, size_t(kl));
+        writer.add(e, be32(e + kl));
+    });
+    if (!drained) return sortFailed();
+    uint32_t root = writer.finish(rootAt);
     flushOut();
+    t->root_ = root;
     t->pages_.clear();
+    t->cacheBytes_ = 0;
     t->cur_ = CdxEntry();
     return true;
 }

@@ -225,9 +225,12 @@ private:
     void writePage(uint32_t off, const uint8_t* raw, const char* step);
     void flushAll();
     std::unique_ptr<CdxTag> makeTag(const TagDef& def, std::string* error);
-    // False when the progress callback stopped it.
-    bool buildTag(CdxTag* t, const std::function<bool(uint32_t, uint32_t)>& progress,
-                  uint32_t every);
+    // Builds t's tree from the table's records. With rootAt the root is written over that page,
+    // last, so that a tree rebuilt in place appears in one page write; records in skip are left
+    // out. False when the progress callback stopped it or a failure was raised.
+    [[nodiscard]] bool buildTag(CdxTag* t, const std::function<bool(uint32_t, uint32_t)>& progress,
+                                uint32_t every, uint32_t rootAt = 0,
+                                const std::vector<uint32_t>* skip = nullptr);
     void dropTag(CdxTag* t);
     CdxTag* addTag(std::unique_ptr<CdxTag> t,
                    const std::function<bool(uint32_t, uint32_t)>& progress, uint32_t every);

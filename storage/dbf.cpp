@@ -8,11 +8,14 @@
 #include "runtime/date.h"
 #include "runtime/numtext.h"
 #include "runtime/settings.h"
+#include "storage/bytes.h"
 #include "storage/driver_error.h"
 
 namespace wv {
 
 namespace {
+
+using namespace bytes;
 
 const char kOpenErr[] = "Error de apertura";
 const char kCreateErr[] = "Error de creación";
@@ -26,18 +29,6 @@ const char kExclReq[] = "Se requiere uso exclusivo";
 const char kAppendLock[] = "Fallo en el bloqueo de adición";
 const char kReadOnly[] = "Escritura no autorizada";
 
-uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-uint32_t le32(const uint8_t* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) |
-           (uint32_t(p[3]) << 24);
-}
-void put16(uint8_t* p, uint16_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
-void put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
-}
 
 bool acceptedVersion(uint8_t v) {
     switch (v) {
@@ -335,9 +326,9 @@ std::unique_ptr<DbfTable> DbfTable::create(const std::string& pathIn,
     std::vector<uint8_t> bytes(hl + 1, 0);
     bytes[0] = memo ? 0xF5 : 0x03;
     headerDate(&bytes[1]);
-    put32(&bytes[4], 0);
-    put16(&bytes[8], uint16_t(hl));
-    put16(&bytes[10], uint16_t(recLen));
+    putLe32(&bytes[4], 0);
+    putLe16(&bytes[8], uint16_t(hl));
+    putLe16(&bytes[10], uint16_t(recLen));
     size_t pos = 32;
     for (const FieldDef& f : defs) {
         uint8_t* p = &bytes[pos];
@@ -347,7 +338,7 @@ std::unique_ptr<DbfTable> DbfTable::create(const std::string& pathIn,
         p[11] = uint8_t(type);
         int len = type == 'D' ? 8 : type == 'L' ? 1 : type == 'M' ? 10 : f.len;
         if (type == 'C') {
-            put16(p + 16, uint16_t(len));
+            putLe16(p + 16, uint16_t(len));
         } else {
             p[16] = uint8_t(len);
             p[17] = uint8_t(type == 'N' || type == 'F' ? f.dec : 0);
@@ -718,7 +709,7 @@ bool DbfTable::put(size_t i, const Value& v) {
                 u[1] = uint8_t(jd >> 8);
                 u[2] = uint8_t(jd >> 16);
             } else if (f.len == 4) {
-                put32(u, uint32_t(jd));
+                putLe32(u, uint32_t(jd));
             } else {
                 std::memcpy(p, dtos(v.date()).data(), 8);
             }
@@ -815,7 +806,7 @@ bool DbfTable::writeHeader(bool countKnown) {
             return false;
         }
     }
-    put32(hdr_ + 4, count_);
+    putLe32(hdr_ + 4, count_);
     bool ok = file_->writeAt(0, hdr_, 32);
     if (took) unlockHeader();
     if (!ok) {

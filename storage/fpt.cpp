@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "runtime/error.h"
+#include "storage/bytes.h"
 #include "storage/driver_error.h"
 
 namespace wv {
@@ -55,24 +56,6 @@ constexpr const char* kTextWrite = "Error de escritura";
 constexpr const char* kTextCorrupt = "Se detect\xF3 corrupci\xF3n";
 constexpr const char* kTextLock = "Fallo en bloqueo";
 
-uint32_t getBE32(const unsigned char* p) {
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
-}
-void putBE32(unsigned char* p, uint32_t v) {
-    p[0] = static_cast<unsigned char>(v >> 24);
-    p[1] = static_cast<unsigned char>(v >> 16);
-    p[2] = static_cast<unsigned char>(v >> 8);
-    p[3] = static_cast<unsigned char>(v);
-}
-uint32_t getLE32(const unsigned char* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-void putLE32(unsigned char* p, uint32_t v) {
-    p[0] = static_cast<unsigned char>(v);
-    p[1] = static_cast<unsigned char>(v >> 8);
-    p[2] = static_cast<unsigned char>(v >> 16);
-    p[3] = static_cast<unsigned char>(v >> 24);
-}
 
 uint64_t blocksFor(uint64_t bytes, uint32_t bs) {
     return (bytes + bs - 1) / bs;
@@ -106,8 +89,8 @@ void corruption(const std::string& file) {
 // A fresh header: nothing allocated, no free lists yet.
 void freshHeader(unsigned char* h, uint32_t bs) {
     std::memset(h, 0, MemoFile::kHeaderSize);
-    putBE32(h, static_cast<uint32_t>(blocksFor(MemoFile::kHeaderSize, bs)));
-    putBE32(h + 4, bs);
+    bytes::putBe32(h, static_cast<uint32_t>(blocksFor(MemoFile::kHeaderSize, bs)));
+    bytes::putBe32(h + 4, bs);
     std::memcpy(h + 8, kSignature, sizeof kSignature);
     std::memcpy(h + kFlexMarkAt, kFlexMark, sizeof kFlexMark);
 }
@@ -187,8 +170,8 @@ std::vector<Run> storedRuns(const std::vector<Run>& runs, uint32_t bs) {
 
 void listBlock(unsigned char* buf, const std::vector<Run>& runs, bool bySize, uint32_t bs) {
     std::memset(buf, kListFill, kListBytes);
-    putBE32(buf, kTypeList);
-    putBE32(buf + 4, kListDataLen);
+    bytes::putBe32(buf, kTypeList);
+    bytes::putBe32(buf + 4, kListDataLen);
     uint16_t count = static_cast<uint16_t>(4 * runs.size() + 3);
     buf[8] = static_cast<unsigned char>(count);
     buf[9] = static_cast<unsigned char>(count >> 8);
@@ -199,8 +182,8 @@ void listBlock(unsigned char* buf, const std::vector<Run>& runs, bool bySize, ui
     unsigned char* p = buf + 10;
     for (const Run& r : order) {
         uint32_t off = r.start * bs, len = r.count * bs;
-        putLE32(p, bySize ? len : off);
-        putLE32(p + 4, bySize ? off : len);
+        bytes::putLe32(p, bySize ? len : off);
+        bytes::putLe32(p + 4, bySize ? off : len);
         p += 8;
     }
 }
@@ -255,7 +238,7 @@ std::unique_ptr<MemoFile> MemoFile::open(const std::string& path, bool shared, b
         unsigned char h[kHeaderSize] = {};
         long long got = m->file_->readAt(0, h, kHeaderSize);
         if (shared) m->file_->unlock(0, 1);
-        uint32_t bs = got >= 8 ? getBE32(h + 4) : 0;
+        uint32_t bs = got >= 8 ? bytes::be32(h + 4) : 0;
         if (bs == 0 || bs > kMaxBlockSize) {
             if (raise(gen::kCorruption, 1012, kTextCorrupt, path, true, true)) continue;
             return nullptr;
@@ -278,8 +261,8 @@ bool MemoFile::blockHeader(uint32_t block, uint32_t* type, uint32_t* len) {
         readError(path_);
         return false;
     }
-    *type = getBE32(h);
-    *len = getBE32(h + 4);
+    *type = bytes::be32(h);
+    *len = bytes::be32(h + 4);
     if (off + kBlockHeader + *len > uint64_t(size)) {
         readError(path_);
         return false;
@@ -318,9 +301,9 @@ bool MemoFile::loadSpace(Space* s) {
         return false;
     }
     s->headerRead = size_t(got);
-    s->nextFree = getBE32(s->header);
+    s->nextFree = bytes::be32(s->header);
     uint64_t fileBlocks = std::max(blocksFor(uint64_t(size), bs), hdrBlocks);
-    if (getBE32(s->header + 4) != bs || s->nextFree < hdrBlocks || s->nextFree > fileBlocks) {
+    if (bytes::be32(s->header + 4) != bs || s->nextFree < hdrBlocks || s->nextFree > fileBlocks) {
         corruption(path_);
         return false;
     }
@@ -328,9 +311,9 @@ bool MemoFile::loadSpace(Space* s) {
     s->sizeList = s->locList = s->counter = 0;
     if (!flexible_) return true;
 
-    s->sizeList = getLE32(s->header + kSizeListAt);
-    s->locList = getLE32(s->header + kLocListAt);
-    s->counter = getLE32(s->header + kCounterAt);
+    s->sizeList = bytes::le32(s->header + kSizeListAt);
+    s->locList = bytes::le32(s->header + kLocListAt);
+    s->counter = bytes::le32(s->header + kCounterAt);
     if (s->sizeList == 0 && s->locList == 0) return true;
 
     const uint64_t listBlocks = blocksFor(kListBytes, bs);
@@ -353,7 +336,7 @@ bool MemoFile::loadSpace(Space* s) {
             return false;
         }
         unsigned count = unsigned(buf[8]) | unsigned(buf[9]) << 8;
-        if (getBE32(buf) != kTypeList || getBE32(buf + 4) != kListDataLen || count < 3 ||
+        if (bytes::be32(buf) != kTypeList || bytes::be32(buf + 4) != kListDataLen || count < 3 ||
             (count - 3) % 4 != 0 || (count - 3) / 4 > kListMax) {
             corruption(path_);
             return false;
@@ -361,7 +344,7 @@ bool MemoFile::loadSpace(Space* s) {
         size_t n = (count - 3) / 4;
         for (size_t k = 0; k < n; ++k) {
             const unsigned char* p = buf + 10 + 8 * k;
-            uint32_t off = getLE32(i == 0 ? p : p + 4), len = getLE32(i == 0 ? p + 4 : p);
+            uint32_t off = bytes::le32(i == 0 ? p : p + 4), len = bytes::le32(i == 0 ? p + 4 : p);
             if (off % bs != 0 || len % bs != 0 || len == 0) {
                 corruption(path_);
                 return false;
@@ -405,7 +388,7 @@ bool MemoFile::freeBlock(Space* s, uint32_t block) {
         readError(path_);
         return false;
     }
-    uint32_t len = getBE32(h + 4);
+    uint32_t len = bytes::be32(h + 4);
     if (off + kBlockHeader + len > uint64_t(size)) {
         readError(path_);
         return false;
@@ -480,8 +463,8 @@ bool MemoFile::writeBlock(os::File& f, uint32_t block, uint32_t type, const void
     const uint64_t off = uint64_t(block) * blockSize_;
     std::string buf(kBlockHeader + len, '\0');
     auto* p = reinterpret_cast<unsigned char*>(buf.data());
-    putBE32(p, type);
-    putBE32(p + 4, uint32_t(len));
+    bytes::putBe32(p, type);
+    bytes::putBe32(p + 4, uint32_t(len));
     if (len != 0) std::memcpy(p + kBlockHeader, data, len);
     if (!f.writeAt(off, buf.data(), buf.size())) return false;
     uint64_t total = kBlockHeader + len;
@@ -537,8 +520,8 @@ bool MemoFile::write(uint32_t oldBlock, std::string_view text, uint32_t* newBloc
         uint64_t bytes = uint64_t(r.count) * bs;
         if (bytes < kBlockHeader) continue;
         unsigned char h[kBlockHeader];
-        putBE32(h, kTypeFree);
-        putBE32(h + 4, uint32_t(bytes - kBlockHeader));
+        bytes::putBe32(h, kTypeFree);
+        bytes::putBe32(h + 4, uint32_t(bytes - kBlockHeader));
         if (!file_->writeAt(uint64_t(r.start) * bs, h, kBlockHeader)) {
             writeError(path_);
             return false;
@@ -564,11 +547,11 @@ bool MemoFile::write(uint32_t oldBlock, std::string_view text, uint32_t* newBloc
                 return false;
             }
         }
-        putLE32(s.header + kSizeListAt, s.sizeList);
-        putLE32(s.header + kLocListAt, s.locList);
-        putLE32(s.header + kCounterAt, s.counter + 1);
+        bytes::putLe32(s.header + kSizeListAt, s.sizeList);
+        bytes::putLe32(s.header + kLocListAt, s.locList);
+        bytes::putLe32(s.header + kCounterAt, s.counter + 1);
     }
-    putBE32(s.header, s.nextFree);
+    bytes::putBe32(s.header, s.nextFree);
     if (std::memcmp(old, s.header, kHeaderSize) != 0) {
         size_t n = flexible_ ? kHeaderSize : s.headerRead;
         if (!file_->writeAt(0, s.header, n)) {
@@ -590,7 +573,7 @@ bool MemoFile::beginPack() {
     freshHeader(h, blockSize_);
     impl_->packFile = std::move(f);
     impl_->packPath = tmp;
-    impl_->packNext = getBE32(h);
+    impl_->packNext = bytes::be32(h);
     if (!impl_->packFile->writeAt(0, h, kHeaderSize)) {
         writeError(tmp);
         abortPack();
@@ -639,7 +622,7 @@ bool MemoFile::finishPack() {
         return false;
     }
     unsigned char h[4];
-    putBE32(h, static_cast<uint32_t>(blocksFor(uint64_t(size), blockSize_)));
+    bytes::putBe32(h, static_cast<uint32_t>(blocksFor(uint64_t(size), blockSize_)));
     if (!tmp.writeAt(0, h, sizeof h)) {
         writeError(impl_->packPath);
         abortPack();
@@ -705,7 +688,7 @@ bool MemoFile::sync() {
 bool MemoFile::parseRef(const char* field, size_t len, uint32_t* block) {
     *block = 0;
     if (len == 4) {
-        *block = getLE32(reinterpret_cast<const unsigned char*>(field));
+        *block = bytes::le32(reinterpret_cast<const unsigned char*>(field));
         return true;
     }
     if (len == 0 || field[0] == '\0') return true;
@@ -724,7 +707,7 @@ bool MemoFile::parseRef(const char* field, size_t len, uint32_t* block) {
 
 void MemoFile::formatRef(uint32_t block, char* field, size_t len) {
     if (len == 4) {
-        putLE32(reinterpret_cast<unsigned char*>(field), block);
+        bytes::putLe32(reinterpret_cast<unsigned char*>(field), block);
         return;
     }
     std::memset(field, ' ', len);

@@ -29,6 +29,9 @@ public:
                                       int* osError);
     // Creates (truncating an existing file) and opens it read-write.
     static std::unique_ptr<File> create(const std::string& path, Share share, int* osError);
+    // A scratch file in the directory of the given path that has no name: it goes away with
+    // the handle, or with the process however that ends.
+    static std::unique_ptr<File> scratch(const std::string& beside, int* osError);
     ~File();
     File(const File&) = delete;
     File& operator=(const File&) = delete;
@@ -47,6 +50,9 @@ public:
     // wait=false makes one attempt.
     bool lock(uint64_t off, uint64_t len, bool exclusive, bool wait);
     bool unlock(uint64_t off, uint64_t len);
+    // Whether another handle holds a lock on the range that an exclusive (or, with
+    // exclusive=false, a shared) lock of this handle would conflict with. Nothing is locked.
+    bool lockedElsewhere(uint64_t off, uint64_t len, bool exclusive = true);
 
     const std::string& path() const { return path_; }
     bool readWrite() const { return readWrite_; }
@@ -65,6 +71,9 @@ std::string resolvePath(const std::string& path);
 bool removeFile(const std::string& path);
 bool renameFile(const std::string& from, const std::string& to);
 bool fileExists(const std::string& path);
+bool isDirectory(const std::string& path);
+// Puts the directory entries of the directory holding path on disk (after renames).
+bool syncDirectoryOf(const std::string& path);
 // A name for a new temporary file beside the given one.
 std::string tempPathBeside(const std::string& path, const std::string& ext);
 

@@ -118,6 +118,25 @@ std::unique_ptr<File> File::create(const std::string& path, Share share, int* os
     return std::unique_ptr<File>(new File(fd, real, true));
 }
 
+std::unique_ptr<File> File::scratch(const std::string& beside, int* osError) {
+    std::string real = resolvePath(beside);
+    size_t slash = real.rfind('/');
+    std::string dir = slash == std::string::npos ? std::string(".") : real.substr(0, slash + 1);
+    if (dir.empty()) dir = "/";
+    int fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        // File systems without unnamed files: a named one, unlinked at once.
+        std::string name = tempPathBeside(beside, ".tmp");
+        fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) ::unlink(name.c_str());
+    }
+    if (fd < 0) {
+        if (osError) *osError = osErrorFrom(errno);
+        return nullptr;
+    }
+    return std::unique_ptr<File>(new File(fd, dir, true));
+}
+
 File::~File() {
     if (fd_ >= 0) ::close(fd_);
 }
@@ -171,6 +190,17 @@ bool File::lock(uint64_t off, uint64_t len, bool exclusive, bool wait) {
 
 bool File::unlock(uint64_t off, uint64_t len) { return setLock(fd_, F_UNLCK, off, len, false); }
 
+bool File::lockedElsewhere(uint64_t off, uint64_t len, bool exclusive) {
+    struct flock fl {};
+    fl.l_type = exclusive ? F_WRLCK : F_RDLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = static_cast<off_t>(off);
+    fl.l_len = static_cast<off_t>(len);
+    // When the question cannot be asked, the holder is taken to be alive.
+    if (fcntl(fd_, F_OFD_GETLK, &fl) != 0) return true;
+    return fl.l_type != F_UNLCK;
+}
+
 std::string resolvePath(const std::string& in) {
     std::string path = in;
     for (char& c : path)
@@ -220,6 +250,23 @@ bool renameFile(const std::string& from, const std::string& to) {
 bool fileExists(const std::string& path) {
     struct stat st {};
     return ::stat(resolvePath(path).c_str(), &st) == 0;
+}
+
+bool isDirectory(const std::string& path) {
+    struct stat st {};
+    return ::stat(resolvePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool syncDirectoryOf(const std::string& path) {
+    std::string real = resolvePath(path);
+    size_t slash = real.rfind('/');
+    std::string dir = slash == std::string::npos ? std::string(".") : real.substr(0, slash + 1);
+    if (dir.empty()) dir = "/";
+    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = fsync(fd) == 0 || errno == EINVAL;  // some file systems cannot sync a directory
+    ::close(fd);
+    return ok;
 }
 
 std::string tempPathBeside(const std::string& path, const std::string& ext) {
