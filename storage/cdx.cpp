@@ -480,7 +480,7 @@ bool CdxTag::restoreCursor() {
 }
 
 uint32_t CdxTag::edge(bool top) {
-    bag_->lockRead();
+    if (!bag_->lockRead()) return 0;
     bool physicalFirst = top != descending_;
     uint32_t off = root_;
     Page* p = nullptr;
@@ -514,7 +514,7 @@ uint32_t CdxTag::last() { return edge(false); }
 
 uint32_t CdxTag::step(bool forward) {
     if (!positioned()) return 0;
-    bag_->lockRead();
+    if (!bag_->lockRead()) return 0;
     bool physicalForward = forward != descending_;
     bool exact = restoreCursor();
     uint32_t rec = 0;
@@ -573,7 +573,8 @@ uint32_t CdxTag::next() { return step(true); }
 uint32_t CdxTag::prev() { return step(false); }
 
 uint32_t CdxTag::seek(const uint8_t* key, size_t len, bool soft, bool* found) {
-    bag_->lockRead();
+    *found = false;
+    if (!bag_->lockRead()) return 0;
     len = std::min(len, size_t(keyLen_));
     std::vector<PathStep> path;
     uint32_t rec = 0;
@@ -620,7 +621,7 @@ uint32_t CdxTag::seek(const uint8_t* key, size_t len, bool soft, bool* found) {
 }
 
 bool CdxTag::locate(const uint8_t* key, uint32_t rec) {
-    bag_->lockRead();
+    if (!bag_->lockRead()) return false;
     std::vector<PathStep> path;
     descend(key, size_t(keyLen_), rec, false, &path);
     Page* leaf = path.back().page;
@@ -674,7 +675,7 @@ uint64_t CdxTag::chainCount(uint32_t off, bool rightward, const char* step) {
 }
 
 uint32_t CdxTag::keyCount() {
-    bag_->lockRead();  // sees a foreign change before the kept count is trusted
+    if (!bag_->lockRead()) return 0;  // sees a foreign change before the kept count is trusted
     if (countGen_ == bag_->gen_) {
         bag_->unlockRead();
         return count_;
@@ -696,7 +697,7 @@ uint32_t CdxTag::keyCount() {
 
 uint32_t CdxTag::keyNo() {
     if (!positioned()) return 0;
-    bag_->lockRead();
+    if (!bag_->lockRead()) return 0;
     if (noGen_ == bag_->gen_ && noRec_ == cur_.rec) {
         bag_->unlockRead();
         return no_;
@@ -715,8 +716,8 @@ uint32_t CdxTag::keyNo() {
     return result;
 }
 
-void CdxTag::forEach(const std::function<bool(const uint8_t*, uint32_t)>& f, bool backwards) {
-    bag_->lockRead();
+bool CdxTag::forEach(const std::function<bool(const uint8_t*, uint32_t)>& f, bool backwards) {
+    if (!bag_->lockRead()) return false;
     uint32_t off = root_;
     Page* p;
     for (int depth = 0;; ++depth) {
@@ -736,7 +737,7 @@ void CdxTag::forEach(const std::function<bool(const uint8_t*, uint32_t)>& f, boo
             size_t i = backwards ? recs.size() - 1 - k : k;
             if (!f(keys.data() + i * size_t(keyLen_), recs[i])) {
                 bag_->unlockRead();
-                return;
+                return true;
             }
         }
         if (nextOff == kNone) break;
@@ -745,6 +746,7 @@ void CdxTag::forEach(const std::function<bool(const uint8_t*, uint32_t)>& f, boo
         if (!p->leaf()) cdxDamage("recorriendo el índice " + name_, "hermana que no es hoja");
     }
     bag_->unlockRead();
+    return true;
 }
 
 // =============================================================================================
@@ -771,15 +773,16 @@ bool CdxTag::checkHeader(const uint8_t* h, uint32_t fileSize, std::string* why) 
 }
 
 void CdxTag::writeHeader() {
+    if (this == bag_->dir_.get()) {
+        bag_->headerDirty_ = true;  // page 0 goes out with the closing write of the lock
+        headerDirty_ = false;
+        return;
+    }
     uint8_t h[1024] = {};
     putLe32(h, root_);
     putLe16(h + 12, uint16_t(keyLen_));
     h[14] = options_;
     h[15] = 1;
-    if (this == bag_->dir_.get()) {
-        putLe32(h + 4, bag_->freeHead_);
-        putBe32(h + 8, bag_->counter_);
-    }
     putLe16(h + 502, descending_ ? 1 : 0);
     putLe16(h + 504, uint16_t(keyExpr_.size() + 1));
     putLe16(h + 506, uint16_t(forExpr_.size() + 1));
@@ -804,6 +807,8 @@ void CdxBag::readPage(uint32_t off, uint8_t* raw, const char* step) {
 }
 
 void CdxBag::writePage(uint32_t off, const uint8_t* raw, const char* step) {
+    // Nothing reaches the file before a mark says that a change is under way.
+    if (!markedNow_) markBusy();
     if (!file_->writeAt(off, raw, kPageSize)) cdxDamage(step, "no se pudo escribir una página");
     wrote_ = true;
 }
@@ -848,11 +853,123 @@ void CdxBag::releasePage(uint32_t off) {
     freeHead_ = off;
 }
 
+// ---------------------------------------------------------------------------------------------
+// Change marks
+//
+// Bytes 300-499 of the file's first page, which the index format leaves as zeros, say what a
+// writer has under way: a busy flag while pages are being written, and the records whose keys
+// are being changed (an appended record is marked from its append until its keys are in). The
+// marks go to disk before the first page or record they cover and come off in the same write
+// that publishes the change counter. A station that finds a mark whose writer is gone (the busy
+// flag, seen by whoever next holds the lock; a record that no one holds locked any longer)
+// rebuilds the tags in place before anyone reads them.
+
+namespace {
+constexpr size_t kMarkAt = 300;
+constexpr uint8_t kMarkMagic[4] = {'W', 'V', 'c', 'x'};
+constexpr size_t kMarkMax = 48;
+}  // namespace
+
+void CdxBag::parseMarks() {
+    marked_.clear();
+    busy_ = false;
+    const uint8_t* m = head_ + kMarkAt;
+    if (std::memcmp(m, kMarkMagic, 4) != 0) return;
+    busy_ = m[4] != 0;
+    size_t n = std::min<size_t>(le16(m + 6), kMarkMax);
+    for (size_t i = 0; i < n; ++i) marked_.push_back(le32(m + 8 + 4 * i));
+}
+
+void CdxBag::storeMarks() {
+    uint8_t* m = head_ + kMarkAt;
+    if (!busy_ && marked_.empty() && std::memcmp(m, kMarkMagic, 4) != 0) return;  // never marked
+    std::memset(m, 0, 8 + 4 * kMarkMax);
+    std::memcpy(m, kMarkMagic, 4);
+    m[4] = busy_ ? 1 : 0;
+    putLe16(m + 6, uint16_t(marked_.size()));
+    for (size_t i = 0; i < marked_.size(); ++i) putLe32(m + 8 + 4 * i, marked_[i]);
+}
+
+void CdxBag::writeHead() {
+    putLe32(head_, dir_ ? dir_->root_ : le32(head_));
+    putLe32(head_ + 4, freeHead_);
+    putBe32(head_ + 8, counter_);
+    putLe16(head_ + 12, 10);
+    head_[15] = 1;
+    storeMarks();
+    if (!file_->writeAt(0, head_, kPageSize))
+        cdxDamage("escribiendo la cabecera del índice", "no se pudo escribir");
+    diskFreeHead_ = freeHead_;
+    headerDirty_ = false;
+}
+
+void CdxBag::markBusy() {
+    markedNow_ = true;
+    if (readOnly_) return;
+    busy_ = true;
+    writeHead();
+}
+
+bool CdxBag::marksNeedRepair() {
+    if (busy_) return true;
+    for (uint32_t r : marked_) {
+        if (std::find(mine_.begin(), mine_.end(), r) != mine_.end()) continue;
+        if (!table_ || !table_->recordLockedElsewhere(r)) return true;
+    }
+    return false;
+}
+
+bool CdxBag::registerRecord(uint32_t rec) {
+    if (std::find(marked_.begin(), marked_.end(), rec) == marked_.end()) {
+        if (marked_.size() >= kMarkMax) {
+            raiseDriverError(gen::kLock, 1038, "Fallo en bloqueo", false, false, 0, path_,
+                             "demasiados cambios pendientes en el índice");
+            return false;
+        }
+        marked_.push_back(rec);
+    }
+    if (std::find(mine_.begin(), mine_.end(), rec) == mine_.end()) mine_.push_back(rec);
+    markedNow_ = true;
+    writeHead();
+    return true;
+}
+
+// Rebuilds every maintained tag in place after a writer died in the middle of a change: the new
+// trees go to fresh pages at the end of the file and each root is written over the old root
+// last. The free list is given up (its pages may have been half reused); those pages stay
+// unused until the next maintenance. Records still being appended by live stations are left to
+// their writers.
+void CdxBag::repair() {
+    repairing_ = true;
+    markedNow_ = true;  // the dead writer's mark stays on disk until this is done
+    std::vector<uint32_t> keep;
+    for (uint32_t r : marked_)
+        if (std::find(mine_.begin(), mine_.end(), r) != mine_.end() ||
+            (table_ && table_->recordLockedElsewhere(r)))
+            keep.push_back(r);
+    freeHead_ = 0;
+    freed_.clear();
+    nextEof_ = 0;
+    for (CdxTag* t : order_) {
+        if (t->custom() || !t->expr_) continue;
+        if (!buildTag(t, {}, 0, t->root_, &keep)) break;
+    }
+    ++gen_;
+    for (auto& t : tags_) t->forgetPages();
+    marked_ = keep;
+    busy_ = false;
+    wrote_ = true;
+    repairing_ = false;
+}
+
+// A writer's mark can only be seen by someone else once the writer is gone, or while it holds a
+// record between its append and the keys: the marks are re-read at every lock.
 void CdxBag::checkVersion() {
-    uint8_t b[8];
     if (!dir_ && file_->size() == 0) return;  // being created: nothing on disk yet
-    if (file_->readAt(4, b, 8) != 8) cdxDamage("comprobando la versión del índice", "lectura corta");
-    uint32_t head = le32(b), counter = be32(b + 4);
+    uint8_t h[kPageSize];
+    if (file_->readAt(0, h, kPageSize) != kPageSize)
+        cdxDamage("comprobando la versión del índice", "lectura corta");
+    uint32_t head = le32(h + 4), counter = be32(h + 8);
     if (head != diskFreeHead_ || counter != counter_) {
         diskFreeHead_ = freeHead_ = head;
         counter_ = counter;
@@ -861,18 +978,39 @@ void CdxBag::checkVersion() {
         if (dir_) dir_->forgetPages();
         for (auto& t : tags_) t->forgetPages();
     }
+    std::memcpy(head_, h, kPageSize);
+    parseMarks();
 }
 
-void CdxBag::lockRead() {
-    if (readLocks_ == 0 && writeLocks_ == 0) {
-        if (shared_) {
-            while (!file_->lock(lockOffset_, 1, false, true)) {
-                if (!raiseDriverError(gen::kLock, 1038, "Fallo en bloqueo", true, false, 0, path_)) break;
-            }
+bool CdxBag::takeLock(bool exclusive) {
+    while (!file_->lock(lockOffset_, 1, exclusive, true)) {
+        // A lock that was not granted is never used as held.
+        if (!raiseDriverError(gen::kLock, 1038, "Fallo en bloqueo", true, false, 0, path_))
+            return false;
+    }
+    return true;
+}
+
+bool CdxBag::lockRead() {
+    if (readLocks_ == 0 && writeLocks_ == 0 && shared_) {
+        for (int round = 0;; ++round) {
+            if (!takeLock(false)) return false;
             checkVersion();
+            if (!marksNeedRepair() || !tagsLoaded_) break;
+            // Left by a writer that is gone: repaired under the write lock before anything is
+            // read from the tags.
+            file_->unlock(lockOffset_, 1);
+            if (readOnly_ || !table_ || round > 0) {
+                raiseDriverError(gen::kCorruption, 1012, "Se detectó corrupción", false, false,
+                                 0, path_, "un cambio quedó a medias: ejecute el mantenimiento");
+                return false;
+            }
+            if (!lockWrite()) return false;
+            unlockWrite();
         }
     }
     ++readLocks_;
+    return true;
 }
 
 void CdxBag::unlockRead() {
@@ -892,20 +1030,25 @@ void CdxBag::trimCaches() {
     if (dir_ && dir_->cacheBytes_ > kTagCacheBytes) dir_->forgetPages();
 }
 
-void CdxBag::lockWrite() {
+bool CdxBag::lockWrite() {
     if (writeLocks_ > 0) {
         ++writeLocks_;
-        return;
+        return true;
     }
     if (readLocks_ > 0) internalError(9998, "bloqueo de escritura pedido con un bloqueo de lectura");
+    if (readOnly_) {
+        raiseDriverError(gen::kReadOnly, 1025, "Escritura no autorizada", false, false, 0, path_);
+        return false;
+    }
     if (shared_) {
-        while (!file_->lock(lockOffset_, 1, true, true)) {
-            if (!raiseDriverError(gen::kLock, 1038, "Fallo en bloqueo", true, false, 0, path_)) break;
-        }
+        if (!takeLock(true)) return false;
         checkVersion();
     }
     wrote_ = false;
+    markedNow_ = false;
     ++writeLocks_;
+    if (!repairing_ && tagsLoaded_ && marksNeedRepair()) repair();
+    return true;
 }
 
 void CdxBag::flushAll() {
@@ -922,7 +1065,7 @@ void CdxBag::flushAll() {
             p->dirty = false;
         }
         t->dirty_.clear();
-        if (t->headerDirty_ && t != dir_.get()) t->writeHeader();
+        if (t->headerDirty_) t->writeHeader();
     };
     flushTag(dir_.get());
     for (auto& t : tags_) flushTag(t.get());
@@ -932,35 +1075,27 @@ void CdxBag::flushAll() {
         writePage(off, raw, "liberando una página del índice");
     }
     freed_.clear();
-    if (dir_->headerDirty_) {
-        dir_->writeHeader();
-        diskFreeHead_ = freeHead_;
-    }
 }
 
 void CdxBag::unlockWrite() {
     if (writeLocks_ <= 0) return;
     if (--writeLocks_ > 0) return;
     flushAll();
-    uint8_t b[8];
-    if (shared_) {
-        if (wrote_) {
-            ++counter_;
-            putLe32(b, freeHead_);
-            putBe32(b + 4, counter_);
-            if (!file_->writeAt(4, b, 8))
-                cdxDamage("escribiendo la versión del índice", "no se pudo escribir");
-            diskFreeHead_ = freeHead_;
-        }
-    } else if (freeHead_ != diskFreeHead_) {
-        putLe32(b, freeHead_);
-        if (!file_->writeAt(4, b, 4))
-            cdxDamage("escribiendo la lista libre del índice", "no se pudo escribir");
-        diskFreeHead_ = freeHead_;
+    // The closing write: the change counter (shared use), the free list, and the marks taken
+    // off, all in the one page write that makes the change visible.
+    bool marksOff = busy_ || !keyed_.empty();
+    for (uint32_t r : keyed_) {
+        marked_.erase(std::remove(marked_.begin(), marked_.end(), r), marked_.end());
+        mine_.erase(std::remove(mine_.begin(), mine_.end(), r), mine_.end());
     }
+    keyed_.clear();
+    busy_ = false;
+    if (shared_ && wrote_) ++counter_;
+    if (wrote_ || marksOff || headerDirty_ || freeHead_ != diskFreeHead_) writeHead();
     trimCaches();
     if (shared_) file_->unlock(lockOffset_, 1);
     wrote_ = false;
+    markedNow_ = false;
 }
 
 CdxTag* CdxBag::tag(const std::string& name) const {
@@ -1017,19 +1152,31 @@ std::unique_ptr<CdxBag> CdxBag::open(const std::string& path, DbfTable* table,
             return nullptr;
     }
     b->path_ = b->file_->path();
-    if (b->file_->size() <= 1024 || !b->load()) {
-        raiseDriverError(gen::kCorruption, 1012, "Se detectó corrupción", false, true, 0, b->path_);
-        return nullptr;
-    }
+    if (!b->loadChecked()) return nullptr;
     return b;
 }
 
+// Loads the file and settles what a dead writer left before anyone uses the tags.
+bool CdxBag::loadChecked() {
+    if (file_->size() <= 1024 || !load()) {
+        raiseDriverError(gen::kCorruption, 1012, "Se detectó corrupción", false, true, 0, path_);
+        return false;
+    }
+    tagsLoaded_ = true;
+    if (marksNeedRepair()) {
+        if (readOnly_ || !table_) return true;  // refused at the first read lock
+        if (!lockWrite()) return false;
+        unlockWrite();
+    }
+    return true;
+}
+
 std::unique_ptr<CdxBag> CdxBag::create(const std::string& path, DbfTable* table,
-                                       ExpressionCompiler compiler) {
+                                       ExpressionCompiler compiler, bool exclusive) {
     std::unique_ptr<CdxBag> b(new CdxBag);
     b->table_ = table;
     b->compiler_ = std::move(compiler);
-    b->shared_ = table ? table->shared() : false;
+    b->shared_ = table && !exclusive ? table->shared() : false;
     b->readOnly_ = false;
     b->path_ = path;
     b->lockOffset_ = indexLockOffset(table);
@@ -1044,12 +1191,50 @@ std::unique_ptr<CdxBag> CdxBag::create(const std::string& path, DbfTable* table,
     b->path_ = b->file_->path();
     // The file is empty: there is no version to check yet, so the write lock is taken here and
     // the fresh directory written under it.
-    if (b->shared_) b->file_->lock(b->lockOffset_, 1, true, true);
+    if (b->shared_ && !b->takeLock(true)) return nullptr;
     b->writeLocks_ = 1;
     b->wrote_ = false;
+    b->markedNow_ = true;  // nothing to protect in a new file
     b->initEmpty();
     b->unlockWrite();
+    b->tagsLoaded_ = true;
     return b;
+}
+
+std::unique_ptr<CdxBag> CdxBag::createSide(FileSwap& swap, const std::string& target,
+                                           DbfTable* table, ExpressionCompiler compiler) {
+    std::string side = swap.add(target);
+    if (side.empty()) {
+        raiseDriverError(gen::kCreate, 1004, "Error de creación", false, false, 0, target,
+                         "no se pudo anotar el reemplazo");
+        return nullptr;
+    }
+    return create(side, table, std::move(compiler), true);
+}
+
+bool CdxBag::finishSide() {
+    if (file_->sync()) return true;
+    raiseDriverError(gen::kWrite, 1011, "Error de escritura", false, false, 0, path_);
+    return false;
+}
+
+bool CdxBag::adopt(std::unique_ptr<CdxBag> side, const std::string& path) {
+    file_ = std::move(side->file_);
+    side.reset();
+    dir_.reset();
+    tags_.clear();
+    order_.clear();
+    freed_.clear();
+    marked_.clear();
+    mine_.clear();
+    keyed_.clear();
+    busy_ = false;
+    nextEof_ = 0;
+    readLocks_ = writeLocks_ = 0;
+    tagsLoaded_ = false;
+    ++gen_;
+    path_ = path;
+    return loadChecked();
 }
 
 CdxBag::~CdxBag() {
@@ -1068,13 +1253,17 @@ bool CdxBag::initEmpty() {
     freeHead_ = 0;
     freed_.clear();
     nextEof_ = 1536;
+    std::memset(head_, 0, sizeof head_);
+    head_[14] = 0xE0;
+    uint8_t zeros[kPageSize] = {};
+    writePage(kPageSize, zeros, "creando el índice");  // the directory's expression page
     auto root = std::make_unique<Page>();
     root->off = 1024;
     root->attr = cdx::kAttrRoot | cdx::kAttrLeaf;
     Page* rp = root.get();
     dir_->pages_[1024] = std::move(root);
     dir_->touch(rp);
-    dir_->headerDirty_ = true;
+    headerDirty_ = true;
     ++gen_;
     return true;
 }
@@ -1083,10 +1272,12 @@ bool CdxBag::load() {
     g_opening = true;
     bool ok = true;
     try {
-        lockRead();
+        if (!lockRead()) throw OpenDamage{"bloqueo"};
         uint8_t h[1024];
         uint32_t fileSize = uint32_t(std::min<long long>(file_->size(), 0xFFFFFFFFLL));
         if (file_->readAt(0, h, 1024) != 1024) throw OpenDamage{"cabecera corta"};
+        std::memcpy(head_, h, kPageSize);
+        parseMarks();
         dir_.reset(new CdxTag(this));
         std::string why;
         if (!dir_->checkHeader(h, fileSize, &why) || le16(h + 12) != 10)
@@ -1098,19 +1289,30 @@ bool CdxBag::load() {
         diskFreeHead_ = freeHead_ = le32(h + 4);
         counter_ = be32(h + 8);
         std::vector<std::pair<std::string, uint32_t>> entries;
-        dir_->forEach([&](const uint8_t* key, uint32_t rec) {
-            std::string name(reinterpret_cast<const char*>(key), 10);
-            while (!name.empty() && (name.back() == ' ' || name.back() == '\0')) name.pop_back();
-            entries.emplace_back(name, rec);
-            return true;
-        });
+        if (!dir_->forEach([&](const uint8_t* key, uint32_t rec) {
+                std::string name(reinterpret_cast<const char*>(key), 10);
+                while (!name.empty() && (name.back() == ' ' || name.back() == '\0'))
+                    name.pop_back();
+                entries.emplace_back(name, rec);
+                return true;
+            }))
+            throw OpenDamage{"directorio"};
+        damaged_.clear();
         for (auto& [name, off] : entries) {
+            // A tag that cannot be used is not loaded, but it is remembered: a rebuild must not
+            // drop it for good, and the check names it.
+            auto damaged = [&, n = name](const std::string& why) { damaged_.push_back({n, why}); };
             uint8_t th[1024];
             if (off < 1024 || off % kPageSize || uint64_t(off) + 1024 > fileSize ||
-                file_->readAt(off, th, 1024) != 1024)
-                continue;  // a tag whose header cannot be read is not loaded
+                file_->readAt(off, th, 1024) != 1024) {
+                damaged("cabecera ilegible");
+                continue;
+            }
             auto t = std::unique_ptr<CdxTag>(new CdxTag(this));
-            if (!t->checkHeader(th, fileSize, &why)) continue;
+            if (!t->checkHeader(th, fileSize, &why)) {
+                damaged(why);
+                continue;
+            }
             t->name_ = name;
             t->headerOff_ = off;
             t->root_ = le32(th);
@@ -1130,10 +1332,16 @@ bool CdxBag::load() {
             if (table_ && compiler_) {
                 std::string err;
                 t->expr_ = compiler_(t->keyExpr_, t->forExpr_, &err);
-                if (!t->expr_) continue;  // damaged: expressions that do not fit the table
+                if (!t->expr_) {
+                    damaged("expresión no válida: " + t->keyExpr_);
+                    continue;
+                }
                 char type = t->expr_->keyType();
-                if ((type == 'N' || type == 'D') && t->keyLen_ != 8) continue;
-                if (type == 'L' && t->keyLen_ != 1) continue;
+                if (((type == 'N' || type == 'D') && t->keyLen_ != 8) ||
+                    (type == 'L' && t->keyLen_ != 1)) {
+                    damaged("longitud de clave que no es la de su expresión");
+                    continue;
+                }
                 t->keyType_ = type;
             } else {
                 t->keyType_ = 'C';
@@ -1189,6 +1397,8 @@ std::unique_ptr<CdxTag> CdxBag::makeTag(const TagDef& def, std::string* error) {
     t->options_ = uint8_t(0x60 | (def.unique ? CdxTag::kUnique : 0) |
                           (def.custom ? CdxTag::kCustom : 0) |
                           (def.forExpr.empty() ? 0 : CdxTag::kFor));
+    // A tag made again keeps every option bit it was read with (other programs set some).
+    if (def.options >= 0) t->options_ = uint8_t(def.options);
     t->descending_ = def.descending;
     return t;
 }
@@ -1198,16 +1408,10 @@ void CdxBag::addToDirectory(CdxTag* t) {
     dir_->insertKey(reinterpret_cast<const uint8_t*>(k.data()), t->headerOff_);
 }
 
-void CdxBag::removeFromDirectory(const std::string& name) {
-    std::string k = dirKey(name);
-    std::vector<uint32_t> recs;
-    dir_->forEach([&](const uint8_t* key, uint32_t rec) {
-        if (std::memcmp(key, k.data(), 10) == 0) recs.push_back(rec);
-        return true;
-    });
-    for (uint32_t r : recs) dir_->deleteKey(reinterpret_cast<const uint8_t*>(k.data()), r);
-}
-
+// ORDCREATE. A tag of the same name is built again where it stands (same header, same order
+// number), its new tree appearing with the last write of its root; a new tag gets its header and
+// tree first and its directory entry last. Either way a tag is complete or absent: a stopped or
+// failed build leaves the old tag as it was, or no new tag.
 CdxTag* CdxBag::createTag(const TagDef& def,
                           const std::function<bool(uint32_t, uint32_t)>& progress,
                           uint32_t every) {
@@ -1217,59 +1421,55 @@ CdxTag* CdxBag::createTag(const TagDef& def,
         raiseDriverError(gen::kCreate, 1004, "Error de creación", false, true, 0, path_, error);
         return nullptr;
     }
-    lockWrite();
-    // Any tag of that name goes; in exclusive use its pages are returned to the free list.
-    for (size_t i = 0; i < tags_.size(); ++i) {
-        if (tags_[i]->name_ != t->name_) continue;
-        CdxTag* old = tags_[i].get();
+    if (!lockWrite()) return nullptr;
+    CdxTag* tag = nullptr;
+    CdxTag* old = this->tag(t->name_);
+    if (old) {
+        // In exclusive use the pages of the old tree go back to the free list once the new one
+        // stands (the root page is the new tree's).
+        std::vector<uint32_t> oldPages;
         if (!shared_) {
             std::vector<uint32_t> todo{old->root_};
-            std::vector<uint32_t> all;
             size_t limit = size_t(file_->size() / kPageSize) + 1;
-            while (!todo.empty() && all.size() <= limit) {
+            while (!todo.empty() && oldPages.size() <= limit) {
                 uint32_t off = todo.back();
                 todo.pop_back();
                 Page* p = old->page(off);
-                all.push_back(off);
+                if (off != old->root_) oldPages.push_back(off);
                 if (!p->leaf()) todo.insert(todo.end(), p->child.begin(), p->child.end());
             }
-            old->pages_.clear();
-            for (uint32_t off : all) releasePage(off);
-            releasePage(old->headerOff_);
-            releasePage(old->headerOff_ + kPageSize);
         }
-        tags_.erase(tags_.begin() + long(i));
-        break;
+        if (buildTag(t.get(), progress, every, old->root_)) {
+            for (uint32_t off : oldPages) releasePage(off);
+            old->keyExpr_ = t->keyExpr_;
+            old->forExpr_ = t->forExpr_;
+            old->keyLen_ = t->keyLen_;
+            old->options_ = t->options_;
+            old->descending_ = t->descending_;
+            old->keyType_ = t->keyType_;
+            old->expr_ = std::move(t->expr_);
+            old->forgetPages();
+            old->cur_ = CdxEntry();
+            old->writeHeader();
+            tag = old;
+        }
+    } else {
+        uint32_t hdr = endOfFile();
+        nextEof_ += 2 * kPageSize;
+        uint8_t zeros[kPageSize] = {};
+        writePage(hdr, zeros, "reservando la cabecera de un orden");
+        writePage(hdr + kPageSize, zeros, "reservando la cabecera de un orden");
+        t->headerOff_ = hdr;
+        if (buildTag(t.get(), progress, every)) {
+            t->writeHeader();
+            tag = t.get();
+            tags_.push_back(std::move(t));
+            addToDirectory(tag);
+            sortOrder();
+        }
     }
-    removeFromDirectory(t->name_);
-    CdxTag* tag = addTag(std::move(t), progress, every);
-    if (tag) {
-        dir_->headerDirty_ = true;
-        sortOrder();
-        ++gen_;
-    }
+    ++gen_;
     unlockWrite();
-    return tag;
-}
-
-// Gives a new tag its header (two fresh pages at the end of the file, zeros at once) and its
-// directory entry, and builds it; null when the build was stopped (the tag is gone again).
-CdxTag* CdxBag::addTag(std::unique_ptr<CdxTag> t,
-                       const std::function<bool(uint32_t, uint32_t)>& progress, uint32_t every) {
-    uint32_t hdr = endOfFile();
-    nextEof_ += 2 * kPageSize;
-    uint8_t zeros[kPageSize] = {};
-    writePage(hdr, zeros, "reservando la cabecera de un orden");
-    writePage(hdr + kPageSize, zeros, "reservando la cabecera de un orden");
-    t->headerOff_ = hdr;
-    CdxTag* tag = t.get();
-    tags_.push_back(std::move(t));
-    addToDirectory(tag);
-    if (!buildTag(tag, progress, every)) {
-        dropTag(tag);
-        return nullptr;
-    }
-    tag->headerDirty_ = true;
     return tag;
 }
 
@@ -1354,6 +1554,7 @@ bool CdxBag::buildTag(CdxTag* t, const std::function<bool(uint32_t, uint32_t)>& 
     if (!drained) return sortFailed();
     uint32_t root = writer.finish(rootAt);
     flushOut();
+    if (writer.unusedPage()) releasePage(writer.unusedPage());
     t->root_ = root;
     t->pages_.clear();
     t->cacheBytes_ = 0;
@@ -1361,42 +1562,68 @@ bool CdxBag::buildTag(CdxTag* t, const std::function<bool(uint32_t, uint32_t)>& 
     return true;
 }
 
-// Takes a tag out of the file: its directory entry, its header pages and (it was never finished,
-// so it has no tree yet) nothing else.
-void CdxBag::dropTag(CdxTag* t) {
-    removeFromDirectory(t->name_);
-    releasePage(t->headerOff_);
-    releasePage(t->headerOff_ + kPageSize);
-    for (size_t i = 0; i < tags_.size(); ++i)
-        if (tags_[i].get() == t) {
-            tags_.erase(tags_.begin() + long(i));
-            break;
-        }
-    dir_->headerDirty_ = true;
-    sortOrder();
-    ++gen_;
-}
-
-bool CdxBag::rebuild(const std::function<bool(uint32_t, uint32_t)>& progress, uint32_t every) {
-    lockWrite();
+std::vector<CdxBag::TagDef> CdxBag::definitions() const {
     std::vector<TagDef> defs;
     for (CdxTag* t : order_)
         defs.push_back({t->name_, t->keyExpr_, t->forExpr_, t->unique(), t->descending_,
-                        t->custom()});
-    tags_.clear();
-    order_.clear();
-    file_->truncate(0);
-    initEmpty();
-    for (const TagDef& d : defs) {
-        std::string error;
-        auto t = makeTag(d, &error);
-        if (t) addTag(std::move(t), progress, every);
-    }
-    dir_->headerDirty_ = true;
-    sortOrder();
-    wrote_ = true;
-    unlockWrite();
+                        t->custom(), t->options_});
+    return defs;
+}
+
+bool CdxBag::refuseDamaged() {
+    if (damaged_.empty()) return false;
+    std::string names;
+    for (const auto& d : damaged_) names += (names.empty() ? "" : ", ") + d.first;
+    raiseDriverError(gen::kCorruption, 1012, "Se detectó corrupción", false, false, 0, path_,
+                     "órdenes dañados que no se pueden rehacer: " + names);
     return true;
+}
+
+// ORDLISTREBUILD. In exclusive use the file is made again beside the old one and swapped in
+// whole; in shared use each tag is built again in place under the write lock (other stations
+// see the new trees at their next lock). Tags that could not be loaded are not dropped: the
+// rebuild refuses instead.
+bool CdxBag::rebuild(const std::function<bool(uint32_t, uint32_t)>& progress, uint32_t every) {
+    if (!table_) return false;
+    if (refuseDamaged()) return false;
+    if (shared_) {
+        if (!lockWrite()) return false;
+        bool ok = true;
+        for (CdxTag* t : order_) {
+            if (t->custom() || !t->expr_) continue;
+            if (!(ok = buildTag(t, progress, every, t->root_))) break;
+            t->forgetPages();
+            t->cur_ = CdxEntry();
+        }
+        ++gen_;
+        unlockWrite();
+        return ok;
+    }
+    std::string why;
+    auto swap = FileSwap::begin(table_->path(), &why);
+    if (!swap) {
+        raiseDriverError(gen::kCreate, 1004, "Error de creación", false, false, 0, path_, why);
+        return false;
+    }
+    auto side = buildSide(*swap, definitions(), progress, every);
+    if (!side) return false;
+    bool renamed = false;
+    if (!swap->commit(&why, &renamed) && !renamed) {
+        raiseDriverError(gen::kWrite, 1011, "Error de escritura", false, false, 0, path_, why);
+        return false;
+    }
+    return adopt(std::move(side), path_) && why.empty();
+}
+
+std::unique_ptr<CdxBag> CdxBag::buildSide(FileSwap& swap, const std::vector<TagDef>& defs,
+                                          const std::function<bool(uint32_t, uint32_t)>& progress,
+                                          uint32_t every) {
+    auto side = createSide(swap, path_, table_, compiler_);
+    if (!side) return nullptr;
+    for (const TagDef& d : defs)
+        if (!side->createTag(d, progress, every)) return nullptr;
+    if (!side->finishSide()) return nullptr;
+    return side;
 }
 
 // =============================================================================================
@@ -1413,41 +1640,86 @@ void CdxBag::recordChanging(DbfTable& t, uint32_t, bool appended) {
     }
 }
 
-bool CdxBag::recordWritten(DbfTable& t, uint32_t recno, bool appended) {
+// The record is marked in the index before it reaches the table file, so that a crash between
+// the two writes, or while the keys go in, is seen and repaired by the next station.
+bool CdxBag::writeRecord(DbfTable& t, uint32_t recno, bool appended,
+                         const std::function<bool()>& write) {
+    struct Change {
+        CdxTag* tag;
+        std::vector<uint8_t> key;
+        bool del, ins;
+    };
+    std::vector<Change> changes;
     const char* rec = t.recordBuffer();
     if (!rec) return false;
-    bool locked = false;
-    std::vector<uint8_t> key;
     for (CdxTag* tag : order_) {
         if (tag->custom() || !tag->expr_) continue;
         if (!appended && !tag->saved_) continue;
-        key.resize(size_t(tag->keyLen_));
+        Change c{tag, std::vector<uint8_t>(size_t(tag->keyLen_)), false, false};
         bool forOk = true;
-        evalKey(tag, rec, recno, key.data(), &forOk);
-        bool del = false, ins = false;
+        evalKey(tag, rec, recno, c.key.data(), &forOk);
         if (appended) {
-            ins = forOk;
-        } else if (std::memcmp(key.data(), tag->savedKey_.data(), key.size()) != 0) {
-            del = tag->savedFor_;
-            ins = forOk;
+            c.ins = forOk;
+        } else if (std::memcmp(c.key.data(), tag->savedKey_.data(), c.key.size()) != 0) {
+            c.del = tag->savedFor_;
+            c.ins = forOk;
         } else {
-            del = tag->savedFor_ && !forOk;
-            ins = !tag->savedFor_ && forOk;
+            c.del = tag->savedFor_ && !forOk;
+            c.ins = !tag->savedFor_ && forOk;
         }
         tag->saved_ = false;
-        if (!del && !ins) continue;
-        if (!locked) {
-            lockWrite();
-            locked = true;
-        }
-        if (del) tag->deleteKey(tag->savedKey_.data(), recno);
-        if (ins) tag->insertKey(key.data(), recno);
+        if (c.del || c.ins) changes.push_back(std::move(c));
     }
-    if (locked) unlockWrite();
-    return true;
+    bool registered = std::find(mine_.begin(), mine_.end(), recno) != mine_.end();
+    if (changes.empty() && !registered) return write();
+    if (!lockWrite()) return false;
+    if (!registered && !registerRecord(recno)) {
+        unlockWrite();
+        return false;
+    }
+    bool ok = write();
+    if (ok) {
+        for (Change& c : changes) {
+            if (c.del) c.tag->deleteKey(c.tag->savedKey_.data(), recno);
+            if (c.ins) c.tag->insertKey(c.key.data(), recno);
+        }
+        keyed_.push_back(recno);
+    } else {
+        // What reached the file is unknown: the mark stays, and whoever next finds it free
+        // (this station too, once it lets the record go) rebuilds the tags.
+        mine_.erase(std::remove(mine_.begin(), mine_.end(), recno), mine_.end());
+    }
+    unlockWrite();
+    return ok;
 }
 
-bool CdxBag::tableRebuilt(DbfTable&) { return rebuild(); }
+bool CdxBag::appendBegin(DbfTable&) { return !maintained() || lockWrite(); }
+
+bool CdxBag::appendRegister(DbfTable&, uint32_t recno) {
+    return !maintained() || registerRecord(recno);
+}
+
+void CdxBag::appendEnd(DbfTable&) {
+    if (maintained()) unlockWrite();
+}
+
+bool CdxBag::maintained() const {
+    for (CdxTag* t : order_)
+        if (!t->custom() && t->expr_) return true;
+    return false;
+}
+
+bool CdxBag::prepareRewrite(DbfTable&, FileSwap& swap) {
+    if (refuseDamaged()) return false;
+    pending_ = buildSide(swap, definitions(), {}, 0);
+    return pending_ != nullptr;
+}
+
+void CdxBag::finishRewrite(DbfTable&, bool committed) {
+    auto side = std::move(pending_);
+    // A new file that cannot be loaded has raised its error; the table goes on without keys.
+    if (committed && side) static_cast<void>(adopt(std::move(side), path_));
+}
 
 void CdxBag::tableClosing(DbfTable&) {}
 
@@ -1456,7 +1728,10 @@ void CdxBag::tableClosing(DbfTable&) {}
 
 std::vector<std::string> CdxBag::checkStructure() {
     std::vector<std::string> problems;
-    lockRead();
+    if (!lockRead()) {
+        problems.push_back("no se pudo bloquear el índice");
+        return problems;
+    }
     g_opening = true;  // damage becomes a reported problem, not a stop
     size_t maxPages = size_t(file_->size() / kPageSize) + 1;
     std::vector<CdxTag*> all{dir_.get()};

@@ -15,6 +15,7 @@
 #include "storage/cdx_page.h"
 #include "storage/dbf.h"
 #include "storage/platform.h"
+#include "storage/swap.h"
 
 namespace wv {
 
@@ -89,8 +90,9 @@ public:
     uint32_t keyCount();
     uint32_t keyNo();
 
-    // Visits every entry in physical (ascending) order or backwards.
-    void forEach(const std::function<bool(const uint8_t* key, uint32_t rec)>& f,
+    // Visits every entry in physical (ascending) order or backwards; false when the index could
+    // not be read (the failure was raised).
+    bool forEach(const std::function<bool(const uint8_t* key, uint32_t rec)>& f,
                  bool backwards = false);
 
     // Inserts and deletes one entry (the caller holds the write lock).
@@ -165,9 +167,17 @@ public:
     // is then only read: no keys are evaluated).
     static std::unique_ptr<CdxBag> open(const std::string& path, DbfTable* table,
                                         ExpressionCompiler compiler);
-    // Creates an empty bag (the directory only), truncating an existing file.
+    // Creates an empty bag (the directory only), truncating an existing file; in the table's
+    // mode, or exclusive when asked.
     static std::unique_ptr<CdxBag> create(const std::string& path, DbfTable* table,
-                                          ExpressionCompiler compiler);
+                                          ExpressionCompiler compiler, bool exclusive = false);
+    // A new, empty bag written as the side file of target in a swap (exclusive); finishSide
+    // puts it on disk once its tags are built, and adopt makes this bag work on it once the
+    // swap is committed (path: the name it now stands under).
+    static std::unique_ptr<CdxBag> createSide(FileSwap& swap, const std::string& target,
+                                              DbfTable* table, ExpressionCompiler compiler);
+    [[nodiscard]] bool finishSide();
+    [[nodiscard]] bool adopt(std::unique_ptr<CdxBag> side, const std::string& path);
     ~CdxBag() override;
 
     const std::string& path() const { return path_; }
@@ -175,38 +185,59 @@ public:
     const std::vector<CdxTag*>& tags() const { return order_; }
     CdxTag* tag(const std::string& name) const;
     int tagNumber(const std::string& name) const;  // 1-based, 0 when absent
+    // Tags listed in the directory that could not be loaded, with the reason.
+    const std::vector<std::pair<std::string, std::string>>& damagedTags() const {
+        return damaged_;
+    }
 
     struct TagDef {
         std::string name, keyExpr, forExpr;
         bool unique = false, descending = false, custom = false;
+        int options = -1;  // the option byte to keep as it was read; -1: made from the flags
     };
-    // ORDCREATE: builds a tag from the table's records (replacing one of the same name). The
-    // progress callback runs every `every` records; when it answers false the building stops and
-    // the unfinished tag is removed again, so that a tag is either complete or absent (the next
-    // rebuild of the file brings it back). Null when the tag was not made.
+    // The loaded tags as definitions, in order, with their option bytes.
+    std::vector<TagDef> definitions() const;
+    // A side bag of this one with the given tags, built and synced; null after a failure or a
+    // stop by the progress callback.
+    std::unique_ptr<CdxBag> buildSide(FileSwap& swap, const std::vector<TagDef>& defs,
+                                      const std::function<bool(uint32_t, uint32_t)>& progress,
+                                      uint32_t every);
+    // ORDCREATE: builds a tag from the table's records. A tag of the same name is built again
+    // where it stands (its order number does not change). The progress callback runs every
+    // `every` records; when it answers false the building stops and the tag stays as it was (a
+    // new one is not added): a tag is either complete or absent. Null when no tag was made.
     CdxTag* createTag(const TagDef& def,
                       const std::function<bool(uint32_t done, uint32_t total)>& progress = {},
                       uint32_t every = 0);
-    // ORDLISTREBUILD: the file cut to nothing and every tag built again in its former order.
-    bool rebuild(const std::function<bool(uint32_t, uint32_t)>& progress = {}, uint32_t every = 0);
+    // ORDLISTREBUILD: every tag built again in its place, from the table. Exclusive use writes
+    // a new file beside the old one and swaps it in; shared use rebuilds each tag in place under
+    // the write lock. Refuses (false) when a tag could not be loaded, rather than drop it.
+    [[nodiscard]] bool rebuild(const std::function<bool(uint32_t, uint32_t)>& progress = {},
+                               uint32_t every = 0);
 
-    // The lock protocol (shared mode only places locks; counts are kept in both).
-    void lockRead();
+    // The lock protocol (shared mode only places locks; counts are kept in both). A lock that
+    // could not be had is raised and answered false; nothing may then be read or written.
+    [[nodiscard]] bool lockRead();
     void unlockRead();
-    void lockWrite();
+    [[nodiscard]] bool lockWrite();
     void unlockWrite();
     bool shared() const { return shared_; }
     uint32_t changeCounter() const { return counter_; }
     uint64_t generation() const { return gen_; }
 
-    // Structural check of every tag: order, links, parents, leaf space, free list. Each problem
-    // is one line.
+    // Structural check of every tag: order, links, parents, leaf space, free list, tags that
+    // could not be loaded, changes left half done. Each problem is one line.
     std::vector<std::string> checkStructure();
 
     // TableObserver
     void recordChanging(DbfTable& t, uint32_t recno, bool appended) override;
-    bool recordWritten(DbfTable& t, uint32_t recno, bool appended) override;
-    bool tableRebuilt(DbfTable& t) override;
+    bool writeRecord(DbfTable& t, uint32_t recno, bool appended,
+                     const std::function<bool()>& write) override;
+    bool appendBegin(DbfTable& t) override;
+    bool appendRegister(DbfTable& t, uint32_t recno) override;
+    void appendEnd(DbfTable& t) override;
+    bool prepareRewrite(DbfTable& t, FileSwap& swap) override;
+    void finishRewrite(DbfTable& t, bool committed) override;
     void tableClosing(DbfTable& t) override;
 
     DbfTable* table() const { return table_; }
@@ -215,8 +246,10 @@ private:
     friend class CdxTag;
     CdxBag() = default;
     bool load();
+    bool loadChecked();
     bool initEmpty();
     void checkVersion();
+    bool takeLock(bool exclusive);
     void trimCaches();
     uint32_t allocPage();
     uint32_t endOfFile();  // the next page at the end of the file, looked up when unknown
@@ -231,13 +264,19 @@ private:
     [[nodiscard]] bool buildTag(CdxTag* t, const std::function<bool(uint32_t, uint32_t)>& progress,
                                 uint32_t every, uint32_t rootAt = 0,
                                 const std::vector<uint32_t>* skip = nullptr);
-    void dropTag(CdxTag* t);
-    CdxTag* addTag(std::unique_ptr<CdxTag> t,
-                   const std::function<bool(uint32_t, uint32_t)>& progress, uint32_t every);
     void addToDirectory(CdxTag* t);
-    void removeFromDirectory(const std::string& name);
     void sortOrder();
     bool evalKey(CdxTag* t, const char* rec, uint32_t recno, uint8_t* out, bool* forOk);
+    bool maintained() const;
+    bool refuseDamaged();
+    // Change marks (see cdx.cpp).
+    void parseMarks();
+    void storeMarks();
+    void writeHead();
+    void markBusy();
+    bool marksNeedRepair();
+    bool registerRecord(uint32_t rec);
+    void repair();
 
     std::unique_ptr<os::File> file_;
     std::string path_;
@@ -257,6 +296,19 @@ private:
     std::unique_ptr<CdxTag> dir_;
     std::vector<std::unique_ptr<CdxTag>> tags_;
     std::vector<CdxTag*> order_;
+    std::vector<std::pair<std::string, std::string>> damaged_;
+    // The file's first page as last read or written; page 0 of the directory header.
+    uint8_t head_[cdx::kPageSize] = {};
+    bool headerDirty_ = false;
+    // Change marks as on disk, and this bag's part in them.
+    std::vector<uint32_t> marked_;  // records whose keys are being changed
+    bool busy_ = false;             // pages being written
+    std::vector<uint32_t> mine_;    // records this bag marked and has still to key
+    std::vector<uint32_t> keyed_;   // records keyed under this write lock: unmarked at unlock
+    bool markedNow_ = false;        // this write lock's changes are covered by a mark on disk
+    bool repairing_ = false;
+    bool tagsLoaded_ = false;
+    std::unique_ptr<CdxBag> pending_;  // the side bag of a rewrite waiting for its swap
 };
 
 // The damage stop: names the step and the kind of damage.

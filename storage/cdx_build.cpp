@@ -249,6 +249,7 @@ uint32_t TreeWriter::finish(uint32_t rootAt) {
     if (leafOff_ == 0) startLeaf(alloc_(), kNone);
     if (levels_.empty()) {
         uint32_t at = rootAt ? rootAt : leafOff_;
+        if (at != leafOff_) unused_ = leafOff_;
         finishLeaf(kNone, true, at);
         return at;
     }
@@ -260,6 +261,7 @@ uint32_t TreeWriter::finish(uint32_t rootAt) {
         if (lvl + 1 == levels_.size() && L.pages == 0) {
             done.attr = kAttrRoot;
             uint32_t at = rootAt ? rootAt : done.off;
+            if (at != done.off) unused_ = done.off;
             emitPage(done, at);
             return at;
         }

@@ -61,6 +61,8 @@ public:
     // Closes every level. The root is written at rootAt when it is not 0 (its own page is then
     // left unused), else at the page it was given. Returns the root's offset.
     uint32_t finish(uint32_t rootAt = 0);
+    // The page the root was given but did not take (written at rootAt instead), or 0.
+    uint32_t unusedPage() const { return unused_; }
 
 private:
     struct Level {
@@ -83,6 +85,7 @@ private:
     int leafN_ = 0, leafUsed_ = 0, textEnd_ = int(kPageSize);
     std::vector<uint8_t> prev_;
     uint32_t prevRec_ = 0;
+    uint32_t unused_ = 0;
 };
 
 }  // namespace wv::cdx

@@ -10,6 +10,7 @@
 #include "runtime/settings.h"
 #include "storage/bytes.h"
 #include "storage/driver_error.h"
+#include "storage/swap.h"
 
 namespace wv {
 
@@ -142,6 +143,12 @@ bool DbfTable::raise(int gen, int sub, const char* desc, bool retry, bool def, i
 
 std::unique_ptr<DbfTable> DbfTable::open(const std::string& pathIn, const OpenOptions& opt) {
     std::string path = withDefaultExtension(pathIn, ".dbf");
+    // A swap of the table's files that a dead writer left is finished (or undone) first.
+    std::string why;
+    if (!FileSwap::recover(os::resolvePath(path), &why)) {
+        raiseDriverError(gen::kOpen, 1001, kOpenErr, false, false, 0, path, why);
+        return nullptr;
+    }
     std::unique_ptr<DbfTable> t(new DbfTable);
     t->shared_ = opt.shared;
     t->readOnly_ = opt.readOnly;
@@ -556,6 +563,7 @@ bool DbfTable::ensureRead() {
     }
     lastRead_ = recno_;
     state_ = Buf::Valid;
+    memoSlots_.clear();
     return true;
 }
 
@@ -724,10 +732,19 @@ bool DbfTable::put(size_t i, const Value& v) {
         case 'P': {
             if (!v.isText()) return typeError();
             if (!memo_) return typeError();
-            uint32_t old = 0;
-            if (!MemoFile::parseRef(p, f.len, &old)) old = 0;  // a damaged reference is replaced
+            uint32_t cur = 0;
+            if (!MemoFile::parseRef(p, f.len, &cur)) cur = 0;  // a damaged reference is replaced
+            // The new text always goes to new blocks; the memo the record has on disk is freed
+            // only once the record no longer refers to it there (releaseMemos, after the write),
+            // so that a crash in between never leaves the record pointing at reused space.
+            auto slot = memoSlots_.find(i);
+            if (slot == memoSlots_.end()) slot = memoSlots_.emplace(i, cur).first;
             uint32_t block = 0;
-            if (!memo_->write(old, v.text(), &block)) return false;
+            if (!memo_->write(0, v.text(), &block)) return false;
+            if (cur && cur != slot->second) {
+                uint32_t none = 0;
+                memo_->write(cur, std::string_view(), &none);  // ours alone: never on disk
+            }
             MemoFile::formatRef(block, p, f.len);
             return true;
         }
@@ -751,18 +768,24 @@ bool DbfTable::put(std::string_view name, const Value& v) {
 
 bool DbfTable::goCold() {
     if (state_ != Buf::Changed) return true;
-    while (!file_->writeAt(recordOffset(recno_), buf_.data(), recordLen_)) {
-        if (!raise(gen::kWrite, 1011, kWriteErr, false, false)) return false;
-    }
+    bool appended = appended_;
+    auto write = [&] {
+        while (!file_->writeAt(recordOffset(recno_), buf_.data(), recordLen_)) {
+            if (!raise(gen::kWrite, 1011, kWriteErr, false, false)) return false;
+        }
+        return true;
+    };
+    bool ok = observer_ ? observer_->writeRecord(*this, recno_, appended, write) : write();
+    if (!ok) return false;
     dropReadAhead();
     state_ = Buf::Valid;
-    bool appended = appended_;
     if (appended_) {
         appended_ = false;
-        updateHeader_ = true;
-        if (shared_ && !writeHeader()) return false;
+        // A shared append wrote the header with the new count already; an exclusive one
+        // writes it at the next flush or close.
+        updateHeader_ = !shared_;
     }
-    if (observer_ && !observer_->recordWritten(*this, recno_, appended)) return false;
+    releaseMemos();
     return true;
 }
 
@@ -827,6 +850,15 @@ bool DbfTable::append(bool releaseLocks) {
     dropReadAhead();
     uint32_t n;
     if (shared_) {
+        // The index is told of the record before it is written (and holds its own lock, taken
+        // before the header lock as every writer takes them).
+        if (observer_ && !observer_->appendBegin(*this)) return false;
+        struct End {
+            DbfTable* t;
+            ~End() {
+                if (t->observer_) t->observer_->appendEnd(*t);
+            }
+        } end{this};
         if (!lockHeader()) return false;
         refreshCount();
         n = count_ + 1;
@@ -838,31 +870,49 @@ bool DbfTable::append(bool releaseLocks) {
                 return false;
             }
         }
-    } else {
-        n = count_ + 1;
-    }
-    blankBuffer();
-    count_ = n;
-    recno_ = n;
-    bof_ = eof_ = found_ = false;
-    appended_ = true;
-    state_ = Buf::Changed;
-    if (observer_) observer_->recordChanging(*this, n, true);
-    if (shared_) {
+        if (observer_ && !observer_->appendRegister(*this, n)) {
+            unlockHeader();
+            return false;
+        }
+        blankBuffer();
         bool ok = file_->writeAt(recordOffset(n), buf_.data(), recordLen_);
         if (!ok) {
             unlockHeader();
             raise(gen::kWrite, 1011, kWriteErr, false, false);
             return false;
         }
+        count_ = n;
         ok = writeHeader(true);
         unlockHeader();
         if (!ok) return false;
+    } else {
+        n = count_ + 1;
+        blankBuffer();
+        count_ = n;
     }
+    recno_ = n;
+    bof_ = eof_ = found_ = false;
+    appended_ = true;
+    state_ = Buf::Changed;
+    memoSlots_.clear();
+    if (observer_) observer_->recordChanging(*this, n, true);
     return true;
 }
 
 // Delete and recall: the deletion flag changes under the same checks as a field.
+// The memos a written record no longer refers to go back to the memo file's free space.
+void DbfTable::releaseMemos() {
+    for (const auto& [i, onDisk] : memoSlots_) {
+        uint32_t now = 0;
+        const FieldInfo& f = fields_[i];
+        if (!onDisk || !MemoFile::parseRef(buf_.data() + f.offset, f.len, &now) || now == onDisk)
+            continue;
+        uint32_t none = 0;
+        memo_->write(onDisk, std::string_view(), &none);
+    }
+    memoSlots_.clear();
+}
+
 bool DbfTable::setDeletionFlag(char flag) {
     if (!file_) return false;
     if (eof_) return true;
@@ -886,7 +936,17 @@ bool DbfTable::flush() {
     return ok;
 }
 
+// Pack and zap write the table again beside itself (with its memo file and, through the
+// observer, its index) and swap the new files in whole: a failure or a crash at any point leaves
+// either the old files or the new ones, never a mixture.
 bool DbfTable::pack(const std::function<void(uint32_t, uint32_t)>& progress, uint32_t every) {
+    return rewrite(true, progress, every);
+}
+
+bool DbfTable::zap() { return rewrite(false, {}, 0); }
+
+bool DbfTable::rewrite(bool keepLive, const std::function<void(uint32_t, uint32_t)>& progress,
+                       uint32_t every) {
     if (!file_) return false;
     if (shared_) {
         raise(gen::kShared, 1023, kExclReq, false, false);
@@ -897,48 +957,113 @@ bool DbfTable::pack(const std::function<void(uint32_t, uint32_t)>& progress, uin
         return false;
     }
     if (!goCold()) return false;
+    std::string why;
+    auto swap = FileSwap::begin(path_, &why);
+    if (!swap) {
+        raise(gen::kCreate, 1004, kCreateErr, false, false, 0, why);
+        return false;
+    }
+    if (!rewriteInto(*swap, keepLive, progress, every)) {
+        swap->abort();
+        return false;
+    }
+    if (observer_ && !observer_->prepareRewrite(*this, *swap)) {
+        rewriteDone(false);
+        observer_->finishRewrite(*this, false);
+        swap->abort();
+        return false;
+    }
+    bool renamed = false;
+    bool ok = swap->commit(&why, &renamed);
+    if (!ok && !renamed) {
+        rewriteDone(false);
+        if (observer_) observer_->finishRewrite(*this, false);
+        raise(gen::kWrite, 1011, kWriteErr, false, false, 0, why);
+        return false;
+    }
+    // Once the renames have begun the new files are the table's, even when one of them failed:
+    // the next opener completes the swap.
+    rewriteDone(true);
+    if (observer_) observer_->finishRewrite(*this, true);
+    if (!ok) raise(gen::kWrite, 1011, kWriteErr, false, false, 0, why);
+    positionOn(keepLive ? 1 : 0);
+    if (!keepLive) bof_ = true;
+    if (keepLive && settings().deleted) goTop();
+    return ok;
+}
+
+bool DbfTable::rewriteInto(FileSwap& swap, bool keepLive,
+                           const std::function<void(uint32_t, uint32_t)>& progress,
+                           uint32_t every) {
     dropReadAhead();
-    bool memoPack = memo_ != nullptr;
-    if (memoPack && !memo_->beginPack()) return false;
+    std::string side = swap.add(path_);
+    std::unique_ptr<os::File> out;
+    int osErr = 0;
+    if (!side.empty()) out = os::File::create(side, os::Share::Exclusive, &osErr);
+    if (!out) {
+        raise(gen::kCreate, 1004, kCreateErr, false, false, osErr, "creando " + side);
+        return false;
+    }
+    std::vector<uint8_t> head(headerLen_);
+    if (file_->readAt(0, head.data(), head.size()) != (long long)head.size()) {
+        raise(gen::kRead, 1010, kReadErr, false, false);
+        return false;
+    }
+    auto failWrite = [&] {
+        raise(gen::kWrite, 1011, kWriteErr, false, false, 0, "escribiendo " + side);
+        return false;
+    };
+    if (memo_) {
+        std::string memoSide = swap.add(memo_->path());
+        if (memoSide.empty() || !memo_->beginPack(memoSide)) return failWrite();
+    }
     std::vector<size_t> memoFields;
     for (size_t i = 0; i < fields_.size(); ++i)
         if (isMemoType(fields_[i].type, fields_[i].len, hdr_[0])) memoFields.push_back(i);
 
-    uint32_t total = count_, kept = 0, sinceProgress = 0;
+    uint32_t total = keepLive ? count_ : 0, kept = 0, sinceProgress = 0;
     uint32_t per = std::max<uint32_t>(1, 65536 / recordLen_);
     std::vector<char> chunk(size_t(per) * recordLen_);
-    bool ok = true;
-    for (uint32_t k = 1; k <= total && ok;) {
+    std::vector<char> outBuf;
+    uint64_t outAt = headerLen_;
+    auto flushOut = [&] {
+        bool ok = outBuf.empty() || out->writeAt(outAt, outBuf.data(), outBuf.size());
+        outAt += outBuf.size();
+        outBuf.clear();
+        return ok;
+    };
+    for (uint32_t k = 1; k <= total;) {
         uint32_t n = std::min(per, total - k + 1);
         uint32_t got = readRaw(k, n, chunk.data());
         if (got < n) {
-            raise(gen::kRead, 1010, kReadErr, false, false);
-            ok = false;
-            break;
+            if (memo_) memo_->abortPack();
+            raise(gen::kRead, 1010, kReadErr, false, false, 0,
+                  "leyendo el registro " + std::to_string(k + got));
+            return false;
         }
-        for (uint32_t j = 0; j < n && ok; ++j, ++k) {
+        for (uint32_t j = 0; j < n; ++j, ++k) {
             char* rec = chunk.data() + size_t(j) * recordLen_;
             if (rec[0] != '*') {
                 for (size_t fi : memoFields) {
                     const FieldInfo& f = fields_[fi];
                     uint32_t block = 0, nb = 0;
                     if (!MemoFile::parseRef(rec + f.offset, f.len, &block)) {
-                        raise(gen::kCorruption, 1012, kCorrupt, false, true, 0, f.name);
-                        ok = false;
-                        break;
+                        memo_->abortPack();
+                        raise(gen::kCorruption, 1012, kCorrupt, false, false, 0,
+                              "registro " + std::to_string(k) + ", campo " + f.name);
+                        return false;
                     }
                     if (block && !memo_->packCopy(block, &nb)) {
-                        ok = false;
-                        break;
+                        memo_->abortPack();
+                        return false;
                     }
                     MemoFile::formatRef(nb, rec + f.offset, f.len);
                 }
-                if (!ok) break;
                 ++kept;
-                if ((kept != k || !memoFields.empty()) &&
-                    !file_->writeAt(recordOffset(kept), rec, recordLen_)) {
-                    raise(gen::kWrite, 1011, kWriteErr, false, false);
-                    ok = false;
+                outBuf.insert(outBuf.end(), rec, rec + recordLen_);
+                if (outBuf.size() >= 65536 && !flushOut()) {
+                    if (memo_) memo_->abortPack();
+                    return failWrite();
                 }
             }
             if (progress && every && ++sinceProgress == every) {
@@ -947,41 +1072,44 @@ bool DbfTable::pack(const std::function<void(uint32_t, uint32_t)>& progress, uin
             }
         }
     }
-    if (!ok) {
-        // The records moved so far stand where they were written; the count is left alone so
-        // that nothing already kept is lost.
-        if (memoPack) memo_->abortPack();
-        return false;
-    }
     if (progress && sinceProgress) progress(total, total);
+    // The new header: the kept count, today's date, the end-of-file byte after the records.
+    uint8_t hdr[32];
+    std::memcpy(hdr, hdr_, 32);
+    headerDate(hdr + 1);
+    putLe32(hdr + 4, kept);
+    std::memcpy(head.data(), hdr, 32);
+    outBuf.push_back(char(0x1A));
+    bool ok = flushOut() && out->writeAt(0, head.data(), head.size()) && out->sync();
+    if (!ok || (memo_ && !memo_->finishPack())) {
+        if (memo_) memo_->abortPack();
+        return failWrite();
+    }
+    // From here the table works on the new file; rewriteDone settles which one it keeps.
+    std::memcpy(hdr_, hdr, 32);
+    rewriteOld_ = std::move(file_);
+    rewriteOldCount_ = count_;
+    file_ = std::move(out);
     count_ = kept;
-    if (memoPack && !memo_->finishPack()) ok = false;
-    ok = writeHeader() && ok;
-    positionOn(1);
-    if (observer_ && !observer_->tableRebuilt(*this)) ok = false;
-    if (settings().deleted && ok) goTop();
-    return ok;
+    if (memo_) memo_->switchToPack();
+    positionOn(0);
+    return true;
 }
 
-bool DbfTable::zap() {
-    if (!file_) return false;
-    if (shared_) {
-        raise(gen::kShared, 1023, kExclReq, false, false);
-        return false;
+void DbfTable::rewriteDone(bool committed) {
+    if (!rewriteOld_) return;
+    if (committed) {
+        rewriteOld_.reset();
+    } else {
+        std::string side = file_->path();
+        file_ = std::move(rewriteOld_);
+        count_ = rewriteOldCount_;
+        uint8_t h[32];
+        if (file_->readAt(0, h, 32) == 32) std::memcpy(hdr_, h, 32);
     }
-    if (readOnly_) {
-        raise(gen::kReadOnly, 1025, kReadOnly, false, false);
-        return false;
-    }
-    if (!goCold()) return false;
+    if (memo_) memo_->packDone(committed);
     dropReadAhead();
-    count_ = 0;
-    bool ok = writeHeader();
-    if (memo_ && !memo_->zap()) ok = false;
     positionOn(0);
-    bof_ = true;
-    if (observer_ && !observer_->tableRebuilt(*this)) ok = false;
-    return ok;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1006,6 +1134,12 @@ void DbfTable::unlockRecordAt(size_t i) {
     file_->unlock(lockOffsets_[i], 1);
     locks_.erase(locks_.begin() + long(i));
     lockOffsets_.erase(lockOffsets_.begin() + long(i));
+}
+
+bool DbfTable::recordLockedElsewhere(uint32_t n) {
+    if (!shared_ || !file_) return false;
+    return file_->lockedElsewhere(layout_.record(n, headerLen_, recordLen_), 1) ||
+           file_->lockedElsewhere(layout_.fileStart, layout_.fileLen);
 }
 
 bool DbfTable::isLocked(uint32_t n) const {

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -56,6 +57,7 @@ struct LockLayout {
 LockLayout lockLayout(int scheme, bool structuralIndex);
 
 class DbfTable;
+class FileSwap;
 
 // What the index layer watches. The table calls these around its record changes so that keys
 // follow the records: the old keys are taken when a buffer is first changed, the new ones after
@@ -66,10 +68,23 @@ public:
     // The record buffer is about to change for the first time since it was read (for an appended
     // record, right after the blank buffer is made).
     virtual void recordChanging(DbfTable&, uint32_t /*recno*/, bool /*appended*/) {}
-    // The changed buffer has been written to the file.
-    virtual bool recordWritten(DbfTable&, uint32_t /*recno*/, bool /*appended*/) { return true; }
-    // The table was packed or zapped: everything derived from it must be rebuilt.
-    virtual bool tableRebuilt(DbfTable&) { return true; }
+    // The changed buffer is to be written: the observer calls write() when its own protocol
+    // allows (the index marks the record before it reaches the file) and follows it with the
+    // new keys. False when the write or the keys failed.
+    virtual bool writeRecord(DbfTable&, uint32_t /*recno*/, bool /*appended*/,
+                             const std::function<bool()>& write) {
+        return write();
+    }
+    // A shared append: appendBegin before the header lock is taken, appendRegister with the new
+    // record's number before it is written, appendEnd after. False stops the append.
+    virtual bool appendBegin(DbfTable&) { return true; }
+    virtual bool appendRegister(DbfTable&, uint32_t /*recno*/) { return true; }
+    virtual void appendEnd(DbfTable&) {}
+    // The table was written again beside itself (pack, zap) and now reads from its new file:
+    // whatever is derived from it is made again for the same swap. False stops the swap.
+    virtual bool prepareRewrite(DbfTable&, FileSwap&) { return true; }
+    // The swap went through (committed) or was given up; the table is on the matching file.
+    virtual void finishRewrite(DbfTable&, bool /*committed*/) {}
     // The table is closing (after its last write-back).
     virtual void tableClosing(DbfTable&) {}
     // Positioning hooks of an index may move the area; plain record order needs nothing.
@@ -163,11 +178,21 @@ public:
     // Writes back a changed buffer and a pending header; commits to disk when hard commit is on.
     bool flush();
     bool commit() { return flush(); }
-    // Exclusive, read-write. The progress callback runs every `every` records and once at the
-    // end when records remain since its last call.
-    bool pack(const std::function<void(uint32_t done, uint32_t total)>& progress = {},
-              uint32_t every = 0);
-    bool zap();
+    // Exclusive, read-write. The table, its memo file and (through the observer) its index are
+    // written again beside the old ones and swapped in whole; on failure the old files stand.
+    // The progress callback runs every `every` records and once at the end when records remain
+    // since its last call.
+    [[nodiscard]] bool pack(const std::function<void(uint32_t done, uint32_t total)>& progress = {},
+                            uint32_t every = 0);
+    [[nodiscard]] bool zap();
+    // The two halves of pack and zap for callers that put more files into the same swap:
+    // rewriteInto writes the new table (and memo file) as side files of the swap and switches
+    // the area onto them; rewriteDone(true) keeps them once the swap is committed,
+    // rewriteDone(false) goes back to the old files.
+    [[nodiscard]] bool rewriteInto(FileSwap& swap, bool keepLive,
+                                   const std::function<void(uint32_t, uint32_t)>& progress = {},
+                                   uint32_t every = 0);
+    void rewriteDone(bool committed);
 
     // --- Locks
     bool rlock();               // RLOCK(): the current record, releasing all others
@@ -176,6 +201,9 @@ public:
     void unlockAll();           // DBUNLOCK()
     void unlock(uint32_t n);    // DBRUNLOCK(n)
     bool isLocked(uint32_t n) const;
+    // Whether another handle (another station, or another area of this one) holds record n's
+    // lock or the file lock; never true in exclusive use.
+    bool recordLockedElsewhere(uint32_t n);
     const std::vector<uint32_t>& lockList() const { return locks_; }
     bool fileLocked() const { return fileLocked_; }
     int lockScheme() const { return scheme_; }
@@ -204,6 +232,8 @@ private:
     DbfTable() = default;
     enum class Buf : uint8_t { NotRead, Valid, Changed };
 
+    bool rewrite(bool keepLive, const std::function<void(uint32_t, uint32_t)>& progress,
+                 uint32_t every);
     bool readHeader();
     bool parseDescriptors(const std::vector<uint8_t>& bytes);
     bool refreshCount();
@@ -216,6 +246,7 @@ private:
     void unlockRecordAt(size_t i);
     void releaseRecordLocks();
     bool goHot();  // the checks before the first change of a buffer
+    void releaseMemos();
     bool setDeletionFlag(char flag);
     void blankBuffer();
     bool positionOn(uint32_t n);
@@ -229,6 +260,9 @@ private:
 
     std::unique_ptr<os::File> file_;
     std::unique_ptr<MemoFile> memo_;
+    // The old file while a rewrite waits for its swap.
+    std::unique_ptr<os::File> rewriteOld_;
+    uint32_t rewriteOldCount_ = 0;
     std::string path_;
     std::vector<FieldInfo> fields_;
     int nullFlagsField_ = -1;
@@ -255,6 +289,8 @@ private:
     bool structural_ = false;
     LockLayout layout_;
     TableObserver* observer_ = nullptr;
+    // Memo fields changed in the buffer: field -> the block the record refers to on disk.
+    std::map<size_t, uint32_t> memoSlots_;
     // Read-ahead for sequential passes: records raFirst_.. raFirst_+raCount_-1.
     std::vector<char> ra_;
     uint32_t raFirst_ = 0, raCount_ = 0;

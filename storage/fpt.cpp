@@ -122,6 +122,9 @@ struct MemoFile::Impl {
     std::unique_ptr<os::File> packFile;
     std::string packPath;
     uint32_t packNext = 0;
+    // After switchToPack the memo works on the side file and packFile keeps the old one.
+    bool switched = false;
+    bool oldFlexible = true;
 };
 
 namespace {
@@ -224,8 +227,8 @@ std::unique_ptr<MemoFile> MemoFile::open(const std::string& path, bool shared, b
     }
     std::unique_ptr<MemoFile> m(new MemoFile);
     m->impl_ = std::make_unique<Impl>();
+    m->path_ = f->path();
     m->file_ = std::move(f);
-    m->path_ = path;
     m->shared_ = shared;
     m->readOnly_ = readOnly;
 
@@ -563,19 +566,18 @@ bool MemoFile::write(uint32_t oldBlock, std::string_view text, uint32_t* newBloc
     return true;
 }
 
-bool MemoFile::beginPack() {
+bool MemoFile::beginPack(const std::string& sidePath) {
     if (readOnly_ || shared_ || !file_->readWrite()) return false;
     if (impl_->packFile) abortPack();
-    std::string tmp = os::tempPathBeside(path_, ".tmp");
-    std::unique_ptr<os::File> f = createFile(tmp);
+    std::unique_ptr<os::File> f = createFile(sidePath);
     if (!f) return false;
     unsigned char h[kHeaderSize];
     freshHeader(h, blockSize_);
     impl_->packFile = std::move(f);
-    impl_->packPath = tmp;
+    impl_->packPath = sidePath;
     impl_->packNext = bytes::be32(h);
     if (!impl_->packFile->writeAt(0, h, kHeaderSize)) {
-        writeError(tmp);
+        writeError(sidePath);
         abortPack();
         return false;
     }
@@ -614,69 +616,47 @@ bool MemoFile::packCopy(uint32_t oldBlock, uint32_t* newBlock) {
 
 bool MemoFile::finishPack() {
     if (!impl_->packFile) return false;
-    os::File& tmp = *impl_->packFile;
-    long long size = tmp.size();
-    if (size < 0) {
-        readError(impl_->packPath);
-        abortPack();
-        return false;
-    }
+    os::File& side = *impl_->packFile;
+    long long size = side.size();
     unsigned char h[4];
-    bytes::putBe32(h, static_cast<uint32_t>(blocksFor(uint64_t(size), blockSize_)));
-    if (!tmp.writeAt(0, h, sizeof h)) {
+    bytes::putBe32(h, static_cast<uint32_t>(blocksFor(uint64_t(std::max<i64>(size, 0)), blockSize_)));
+    if (size < 0 || !side.writeAt(0, h, sizeof h) || !side.sync()) {
         writeError(impl_->packPath);
-        abortPack();
         return false;
     }
-    // From here on the memo file is being overwritten: on failure the temporary file is left in
-    // place as the only intact copy.
-    std::vector<char> buf(kCopyChunk);
-    for (uint64_t pos = 0; pos < uint64_t(size);) {
-        size_t n = size_t(std::min<uint64_t>(kCopyChunk, uint64_t(size) - pos));
-        if (tmp.readAt(pos, buf.data(), n) != i64(n)) {
-            readError(impl_->packPath);
-            impl_->packFile.reset();
-            return false;
-        }
-        if (!file_->writeAt(pos, buf.data(), n)) {
-            writeError(path_);
-            impl_->packFile.reset();
-            return false;
-        }
-        pos += n;
-    }
-    if (!file_->truncate(uint64_t(size))) {
-        writeError(path_);
-        impl_->packFile.reset();
-        return false;
-    }
-    impl_->packFile.reset();
-    os::removeFile(impl_->packPath);
-    impl_->packPath.clear();
-    flexible_ = true;
     return true;
+}
+
+void MemoFile::switchToPack() {
+    if (!impl_->packFile || impl_->switched) return;
+    std::swap(file_, impl_->packFile);
+    impl_->switched = true;
+    std::swap(flexible_, impl_->oldFlexible);
+    flexible_ = true;
+}
+
+void MemoFile::packDone(bool committed) {
+    if (!impl_->packFile) return;
+    if (committed && impl_->switched) {
+        // The side file now stands under the memo file's name; the old handle goes.
+        impl_->packFile.reset();
+        impl_->packPath.clear();
+        impl_->switched = false;
+        return;
+    }
+    abortPack();
 }
 
 void MemoFile::abortPack() {
     if (!impl_->packFile) return;
+    if (impl_->switched) {
+        std::swap(file_, impl_->packFile);
+        flexible_ = impl_->oldFlexible;
+        impl_->switched = false;
+    }
     impl_->packFile.reset();
     os::removeFile(impl_->packPath);
     impl_->packPath.clear();
-}
-
-bool MemoFile::zap() {
-    if (readOnly_ || !file_->readWrite()) {
-        writeError(path_);
-        return false;
-    }
-    unsigned char h[kHeaderSize];
-    freshHeader(h, blockSize_);
-    if (!file_->writeAt(0, h, kHeaderSize) || !file_->truncate(kHeaderSize)) {
-        writeError(path_);
-        return false;
-    }
-    flexible_ = true;
-    return true;
 }
 
 bool MemoFile::sync() {

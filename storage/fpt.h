@@ -38,19 +38,21 @@ public:
     // with *newBlock left as oldBlock. Errors found before writing leave the file untouched.
     bool write(uint32_t oldBlock, std::string_view text, uint32_t* newBlock);
 
-    // Pack, driven by the table while it moves its live records down: begin, then copy each memo
-    // still referred to (giving its new block), then finish, which puts the compacted contents in
-    // place. abort() drops the temporary file and leaves the memo file as it was. beginPack
-    // refuses (false, no error) a shared or read-only handle. packCopy raises 23/1010 for a memo
-    // that cannot be read and gives 0 for an empty one; the caller decides whether to go on.
-    // When finish fails while overwriting the memo file the temporary file is kept.
-    bool beginPack();
+    // Pack and zap, driven by the table while it writes its new file beside the old one:
+    // beginPack creates the new memo file at sidePath (a fresh header), packCopy copies each memo
+    // the kept records refer to (giving its new block; 0 for an empty one; 23/1010 for a memo
+    // that cannot be read), finishPack completes and syncs it. switchToPack makes the memo work
+    // on the new file (the table is switched at the same time); packDone(true) then lets the old
+    // handle go once the new file stands under the memo file's name, and packDone(false) or
+    // abortPack goes back to the old file and removes the new one. beginPack refuses (false, no
+    // error) a shared or read-only handle.
+    bool beginPack(const std::string& sidePath);
     bool packCopy(uint32_t oldBlock, uint32_t* newBlock);
     bool finishPack();
+    void switchToPack();
+    void packDone(bool committed);
     void abortPack();
 
-    // Rewrites the memo file as a fresh header only.
-    bool zap();
     // Asks the OS to put the file's buffers on disk.
     bool sync();
 

@@ -318,7 +318,7 @@ TEST_F(CdxShare, AWriterWaitsForTheReadersLock) {
     CdxTag* k = reader->bag()->tag("K");
     ASSERT_EQ(k->keyCount(), kStart);
 
-    reader->bag()->lockRead();
+    ASSERT_TRUE(reader->bag()->lockRead());
     Writer w(
         [](WorkArea& a, Writer& me) {
             if (!me.tell(0)) return 30;

@@ -258,14 +258,16 @@ TEST(CdxTags, ReplacingTagsReusesFreedPagesAndCreatingWorksShared) {
     }
     size_t size = 0;
     for (int round = 0; round < 3; ++round) {
-        // Replacing a tag in exclusive use frees its pages; the new tag reuses them.
+        // Replacing a tag in exclusive use frees its pages once the new tree stands (a stopped
+        // build leaves the old tag whole), so the first round grows the file by one tree; from
+        // then on the freed pages are reused.
         auto a = openArea(path, false);
         ASSERT_TRUE(a->createTag({"NOMBRE", "NOMBRE", "", false, false, false}));
         ASSERT_TRUE(a->createTag({"ID", "ID", "", false, false, false}));
         EXPECT_TRUE(a->bag()->checkStructure().empty());
         a.reset();
         size_t now = std::filesystem::file_size(cdx);
-        if (round > 0) {
+        if (round > 1) {
             EXPECT_LE(now, size + 2048) << "round " << round;
         }
         size = now;

@@ -161,7 +161,7 @@ TEST_F(MemoDamage, HugeLengthIsRefusedBeforeAllocating) {
         test::ErrorRecorder rec;
         std::string out;
         uint32_t blk = 0;
-        bool ok = !m->read(18, &out) && !m->write(18, "x", &blk) && m->beginPack() &&
+        bool ok = !m->read(18, &out) && !m->write(18, "x", &blk) && m->beginPack(path + ".new") &&
                   !m->packCopy(18, &blk);
         _exit(ok && rec.errors.size() == 3 && rec.last() == "23/1010" ? 0 : 1);
     }

@@ -276,13 +276,14 @@ size_t filesIn(const std::string& dir) {
     return size_t(std::distance(std::filesystem::directory_iterator(dir), {}));
 }
 
-TEST_F(MemoFileTest, PackCopiesLiveMemosInTheTablesOrder) {
+TEST_F(MemoFileTest, PackWritesTheLiveMemosToTheNewFileAndLeavesTheOldOneAlone) {
     uint32_t a = put(std::string(100, 'a')), b = put(std::string(56, 'b')),
              c = put(std::string(57, 'c'));
     put("", b);
     ASSERT_EQ(be32(bytes(), 0), 53u);
     std::string before = bytes();
-    ASSERT_TRUE(m->beginPack());
+    std::string side = path + ".new";
+    ASSERT_TRUE(m->beginPack(side));
     uint32_t nc = 0, na = 0, none = 1;
     ASSERT_TRUE(m->packCopy(c, &nc));
     m->abortPack();  // leaves everything as it was
@@ -290,36 +291,27 @@ TEST_F(MemoFileTest, PackCopiesLiveMemosInTheTablesOrder) {
     EXPECT_EQ(filesIn(dir.path()), 1u);
     EXPECT_FALSE(m->packCopy(c, &nc));
 
-    ASSERT_TRUE(m->beginPack());
-    EXPECT_EQ(filesIn(dir.path()), 2u);
+    ASSERT_TRUE(m->beginPack(side));
     ASSERT_TRUE(m->packCopy(c, &nc) && m->packCopy(a, &na) && m->packCopy(0, &none));
     EXPECT_EQ(std::vector<uint32_t>({nc, na, none}), std::vector<uint32_t>({16, 18, 0}));
     ASSERT_TRUE(m->finishPack());
-    EXPECT_EQ(filesIn(dir.path()), 1u);
-    EXPECT_EQ(bytes(), header(20, 64, true) + block(1, std::string(57, 'c'), 64) +
-                           block(1, std::string(100, 'a'), 64));
-    EXPECT_EQ(put("after"), 20u);
-    // Closing in the middle of a pack drops the temporary file.
-    ASSERT_TRUE(m->beginPack());
+    EXPECT_EQ(bytes(), before);  // until the swap, the memo file is untouched
+    EXPECT_EQ(readBytes(side), header(20, 64, true) + block(1, std::string(57, 'c'), 64) +
+                                   block(1, std::string(100, 'a'), 64));
+    // Switched and then given up, the memo goes back to its old file.
+    m->switchToPack();
+    m->packDone(false);
+    EXPECT_FALSE(std::filesystem::exists(side));
+    std::string out;
+    ASSERT_TRUE(m->read(a, &out));
+    EXPECT_EQ(out, std::string(100, 'a'));
+    // Closing in the middle of a pack drops the new file.
+    ASSERT_TRUE(m->beginPack(side));
     m.reset();
     EXPECT_EQ(filesIn(dir.path()), 1u);
     // Shared or read-only handles cannot pack.
     for (bool shared : {true, false})
-        EXPECT_FALSE(MemoFile::open(path, shared, !shared)->beginPack());
-}
-
-TEST(MemoZap, LeavesAFreshHeaderWithTheSameBlockSize) {
-    test::TempDir dir;
-    std::string path = dir.file("t.fpt");
-    auto m = MemoFile::create(path, 512);
-    uint32_t blk = 0;
-    ASSERT_TRUE(m->write(0, std::string(3000, 'z'), &blk) && m->write(0, "y", &blk) &&
-                m->write(2, "", &blk));
-    ASSERT_TRUE(m->zap());
-    EXPECT_EQ(readBytes(path), header(2, 512, true));
-    ASSERT_TRUE(m->write(0, "again", &blk));
-    EXPECT_EQ(blk, 2u);
-    EXPECT_TRUE(m->sync());
+        EXPECT_FALSE(MemoFile::open(path, shared, !shared)->beginPack(side));
 }
 
 }  // namespace

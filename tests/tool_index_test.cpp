@@ -230,11 +230,11 @@ TEST_F(ToolIndexTest, ReplacingATagOfTheSameName) {
     ok({"index", table, "NAME", "NAME"});
     ok({"index", table, "AMOUNT", "AMOUNT"});
     ok({"index", table, "name", "UPPER(NAME)", "--for", "!EMPTY(NAME)"});
-    // One tag of that name, with the new definition, numbered after the others (its header is
-    // new, at the end of the file).
+    // One tag of that name, with the new definition, keeping its order number: screens that
+    // select order 1 must not find another tag there.
     EXPECT_EQ(ok({"keys", cdx}),
-              "AMOUNT\tkey=AMOUNT\tfor=\tkeylen=8\toptions=0x60\n"
-              "NAME\tkey=UPPER(NAME)\tfor=!EMPTY(NAME)\tkeylen=12\toptions=0x68\n");
+              "NAME\tkey=UPPER(NAME)\tfor=!EMPTY(NAME)\tkeylen=12\toptions=0x68\n"
+              "AMOUNT\tkey=AMOUNT\tfor=\tkeylen=8\toptions=0x60\n");
     EXPECT_EQ(keys("NAME"), "KIWI\t3\nKIWI\t8\nMANZANA\t2\nPERA\t1\nPERA\t5\nPEÑA\t4\nÑU\t7\n");
     EXPECT_EQ(seek("NAME", "PEÑ"), "4\n");
     expectNotFound("NAME", "pera");
@@ -243,8 +243,8 @@ TEST_F(ToolIndexTest, ReplacingATagOfTheSameName) {
     // Replacing it again and again keeps one tag and sound keys.
     for (int i = 0; i < 3; ++i) ok({"index", table, "NAME", "NAME"});
     EXPECT_EQ(ok({"keys", cdx}),
-              "AMOUNT\tkey=AMOUNT\tfor=\tkeylen=8\toptions=0x60\n"
-              "NAME\tkey=NAME\tfor=\tkeylen=12\toptions=0x60\n");
+              "NAME\tkey=NAME\tfor=\tkeylen=12\toptions=0x60\n"
+              "AMOUNT\tkey=AMOUNT\tfor=\tkeylen=8\toptions=0x60\n");
     EXPECT_EQ(keys("NAME"), kNameKeys);
     EXPECT_EQ(ok({"check", table}), "ok: 8 records, 2 tags, 16 keys\n");
 }
@@ -474,16 +474,19 @@ TEST_F(ToolIndexTest, CheckNamesABrokenSiblingLink) {
 // ---------------------------------------------------------------------------------------------
 // The foreign index: one tag, about 311,000 keys over several levels.
 
+// It lives with the shared fixtures beside the repository, which a fresh clone may not have:
+// "" then, and the tests that need it are skipped.
 std::string foreignFixture() {
     std::string f = std::string(WV_SOURCE_DIR) + "/../shared/fixtures/foreign-cdx/prrolls.cdx";
     if (!std::filesystem::exists(f))
         f = std::string(WV_SOURCE_DIR) + "/../../shared/fixtures/foreign-cdx/prrolls.cdx";
-    return f;
+    return std::filesystem::exists(f) ? f : std::string();
 }
+const char kNoForeignFixture[] = "fixture ../shared/fixtures/foreign-cdx/prrolls.cdx not found";
 
 TEST(ToolIndexForeign, ListsAndWalksAForeignIndex) {
     std::string fixture = foreignFixture();
-    ASSERT_TRUE(std::filesystem::exists(fixture)) << fixture;
+    if (fixture.empty()) GTEST_SKIP() << kNoForeignFixture;
     wv::test::TempDir dir;
     std::string copy = dir.file("prrolls.cdx");
     std::filesystem::copy_file(fixture, copy);
@@ -651,7 +654,7 @@ TEST_F(ToolIndexTest, IndexDumpReadsOurTags) {
 TEST(ToolIndexForeign, IndexDumpReadsTheForeignIndexAsWeDo) {
     requireIndexDump();
     std::string fixture = foreignFixture();
-    ASSERT_TRUE(std::filesystem::exists(fixture)) << fixture;
+    if (fixture.empty()) GTEST_SKIP() << kNoForeignFixture;
     wv::test::TempDir dir;
     std::string copy = dir.file("prrolls.cdx");
     std::filesystem::copy_file(fixture, copy);
