@@ -620,6 +620,22 @@ uint32_t CdxTag::seek(const uint8_t* key, size_t len, bool soft, bool* found) {
     return rec;
 }
 
+bool CdxTag::has(const uint8_t* key, uint32_t rec) {
+    if (!bag_->lockRead()) return false;
+    std::vector<PathStep> path;
+    descend(key, size_t(keyLen_), rec, false, &path);
+    const Page* leaf = path.back().page;
+    size_t i = path.back().idx;
+    while (i >= leaf->n() && leaf->right != kNone) {
+        leaf = page(leaf->right);
+        i = 0;
+    }
+    bool ok = i < leaf->n() && leaf->recs[i] == rec &&
+              std::memcmp(leaf->key(i, keyLen_), key, size_t(keyLen_)) == 0;
+    bag_->unlockRead();
+    return ok;
+}
+
 bool CdxTag::locate(const uint8_t* key, uint32_t rec) {
     if (!bag_->lockRead()) return false;
     std::vector<PathStep> path;
@@ -807,8 +823,8 @@ void CdxBag::readPage(uint32_t off, uint8_t* raw, const char* step) {
 }
 
 void CdxBag::writePage(uint32_t off, const uint8_t* raw, const char* step) {
-    // Nothing reaches the file before a mark says that a change is under way.
-    if (!markedNow_) markBusy();
+    // Nothing that could tear a tree reaches the file before a mark says a change is under way.
+    if (!markedNow_ && !singlePages_) markBusy();
     if (!file_->writeAt(off, raw, kPageSize)) cdxDamage(step, "no se pudo escribir una página");
     wrote_ = true;
 }
@@ -856,38 +872,47 @@ void CdxBag::releasePage(uint32_t off) {
 // ---------------------------------------------------------------------------------------------
 // Change marks
 //
-// Bytes 300-499 of the file's first page, which the index format leaves as zeros, say what a
-// writer has under way: a busy flag while pages are being written, and the records whose keys
-// are being changed (an appended record is marked from its append until its keys are in). The
-// marks go to disk before the first page or record they cover and come off in the same write
-// that publishes the change counter. A station that finds a mark whose writer is gone (the busy
-// flag, seen by whoever next holds the lock; a record that no one holds locked any longer)
-// rebuilds the tags in place before anyone reads them.
+// Bytes 300-499 of the file's first page, which the index format leaves as zeros, say how far
+// the keys can be trusted:
+//   - a busy flag, on disk while pages that could tear a tree are being written (a change that
+//     touches one page per tag needs none: a page is written whole);
+//   - the records whose keys are being changed (marked before the record reaches the table
+//     file, since the old key could not be found again after a crash);
+//   - the number of records up to which every record has its keys. Records past it are fresh
+//     appends: the station that appended one holds its lock until its keys are in.
+// Marks come off in the same write that publishes the change counter. The next writer that
+// finds the busy flag or a record mark (their writer is gone: it would still hold the lock)
+// rebuilds the tags in place; a fresh append that no one holds any longer gets whatever keys it
+// is missing. A station that cannot write says that maintenance is needed.
 
 namespace {
 constexpr size_t kMarkAt = 300;
 constexpr uint8_t kMarkMagic[4] = {'W', 'V', 'c', 'x'};
-constexpr size_t kMarkMax = 48;
+constexpr size_t kMarkMax = 46;
 }  // namespace
 
 void CdxBag::parseMarks() {
     marked_.clear();
     busy_ = false;
     const uint8_t* m = head_ + kMarkAt;
-    if (std::memcmp(m, kMarkMagic, 4) != 0) return;
+    hasMarks_ = std::memcmp(m, kMarkMagic, 4) == 0;
+    if (!hasMarks_) return;
     busy_ = m[4] != 0;
+    keyedTo_ = le32(m + 8);
     size_t n = std::min<size_t>(le16(m + 6), kMarkMax);
-    for (size_t i = 0; i < n; ++i) marked_.push_back(le32(m + 8 + 4 * i));
+    for (size_t i = 0; i < n; ++i) marked_.push_back(le32(m + 12 + 4 * i));
 }
 
 void CdxBag::storeMarks() {
+    if (!hasMarks_ && !busy_ && marked_.empty() && !settledTo_) return;  // leave a foreign file be
     uint8_t* m = head_ + kMarkAt;
-    if (!busy_ && marked_.empty() && std::memcmp(m, kMarkMagic, 4) != 0) return;  // never marked
-    std::memset(m, 0, 8 + 4 * kMarkMax);
+    std::memset(m, 0, 12 + 4 * kMarkMax);
     std::memcpy(m, kMarkMagic, 4);
     m[4] = busy_ ? 1 : 0;
     putLe16(m + 6, uint16_t(marked_.size()));
-    for (size_t i = 0; i < marked_.size(); ++i) putLe32(m + 8 + 4 * i, marked_[i]);
+    putLe32(m + 8, keyedTo_);
+    for (size_t i = 0; i < marked_.size(); ++i) putLe32(m + 12 + 4 * i, marked_[i]);
+    hasMarks_ = true;
 }
 
 void CdxBag::writeHead() {
@@ -910,12 +935,11 @@ void CdxBag::markBusy() {
     writeHead();
 }
 
+// Marks seen by whoever holds the lock are a dead writer's: a live one would still hold it.
 bool CdxBag::marksNeedRepair() {
     if (busy_) return true;
-    for (uint32_t r : marked_) {
-        if (std::find(mine_.begin(), mine_.end(), r) != mine_.end()) continue;
-        if (!table_ || !table_->recordLockedElsewhere(r)) return true;
-    }
+    for (uint32_t r : marked_)
+        if (std::find(mine_.begin(), mine_.end(), r) == mine_.end()) return true;
     return false;
 }
 
@@ -934,18 +958,58 @@ bool CdxBag::registerRecord(uint32_t rec) {
     return true;
 }
 
+// The records past keyedTo_ under this write lock: those whose writers are at work (this
+// area's own appends, records locked elsewhere) are left to them; any other gets the keys it
+// lacks, so that nothing rests unkeyed once its writer is gone.
+void CdxBag::settleAppends() {
+    pendingBeyond_.clear();
+    settledTo_ = 0;
+    if (!table_ || readOnly_) return;
+    uint32_t count = table_->cachedCount();
+    if (count <= keyedTo_ || !table_->shared()) count = table_->recCount();
+    if (!hasMarks_) {
+        // A file no one marked yet is taken as it stands, but for this area's own appends.
+        keyedTo_ = count;
+        for (uint32_t r : mine_) keyedTo_ = std::min(keyedTo_, r - 1);
+    }
+    keyedTo_ = std::min(keyedTo_, count);
+    for (uint32_t r = keyedTo_ + 1; r <= count; ++r) {
+        if (std::find(mine_.begin(), mine_.end(), r) != mine_.end() ||
+            table_->recordLockedElsewhere(r)) {
+            pendingBeyond_.push_back(r);
+            continue;
+        }
+        ensureKeyed(r);
+    }
+    settledTo_ = count;
+}
+
+void CdxBag::ensureKeyed(uint32_t rec) {
+    std::vector<char> raw(table_->recordLength());
+    if (table_->readRaw(rec, 1, raw.data()) != 1) return;
+    std::vector<uint8_t> key;
+    for (CdxTag* t : order_) {
+        if (t->custom() || !t->expr_) continue;
+        key.resize(size_t(t->keyLen_));
+        bool forOk = true;
+        evalKey(t, raw.data(), rec, key.data(), &forOk);
+        if (forOk && !t->has(key.data(), rec)) t->insertKey(key.data(), rec);
+    }
+}
+
 // Rebuilds every maintained tag in place after a writer died in the middle of a change: the new
 // trees go to fresh pages at the end of the file and each root is written over the old root
 // last. The free list is given up (its pages may have been half reused); those pages stay
-// unused until the next maintenance. Records still being appended by live stations are left to
-// their writers.
+// unused until the next maintenance. Fresh appends whose writers are at work are left to them.
 void CdxBag::repair() {
     repairing_ = true;
     markedNow_ = true;  // the dead writer's mark stays on disk until this is done
+    uint32_t count = table_ ? table_->recCount() : 0;
+    keyedTo_ = std::min(keyedTo_, count);
     std::vector<uint32_t> keep;
-    for (uint32_t r : marked_)
+    for (uint32_t r = keyedTo_ + 1; r <= count; ++r)
         if (std::find(mine_.begin(), mine_.end(), r) != mine_.end() ||
-            (table_ && table_->recordLockedElsewhere(r)))
+            table_->recordLockedElsewhere(r))
             keep.push_back(r);
     freeHead_ = 0;
     freed_.clear();
@@ -956,8 +1020,10 @@ void CdxBag::repair() {
     }
     ++gen_;
     for (auto& t : tags_) t->forgetPages();
-    marked_ = keep;
+    marked_.clear();
     busy_ = false;
+    pendingBeyond_ = keep;
+    settledTo_ = count;
     wrote_ = true;
     repairing_ = false;
 }
@@ -1047,13 +1113,22 @@ bool CdxBag::lockWrite() {
     wrote_ = false;
     markedNow_ = false;
     ++writeLocks_;
-    if (!repairing_ && tagsLoaded_ && marksNeedRepair()) repair();
+    if (!repairing_ && tagsLoaded_) {
+        if (marksNeedRepair())
+            repair();
+        else
+            settleAppends();
+    }
     return true;
 }
 
 void CdxBag::flushAll() {
     uint8_t raw[kPageSize];
     uint32_t minRec = 0;
+    // One page per tag goes out whole; anything more could tear a tree if cut short.
+    bool single = freed_.empty() && dir_->dirty_.empty() && !dir_->headerDirty_;
+    for (auto& t : tags_) single = single && t->dirty_.size() <= 1 && !t->headerDirty_;
+    singlePages_ = single;
     auto flushTag = [&](CdxTag* t) {
         for (uint32_t off : t->dirty_) {
             auto it = t->pages_.find(off);
@@ -1075,6 +1150,7 @@ void CdxBag::flushAll() {
         writePage(off, raw, "liberando una página del índice");
     }
     freed_.clear();
+    singlePages_ = false;
 }
 
 void CdxBag::unlockWrite() {
@@ -1087,8 +1163,19 @@ void CdxBag::unlockWrite() {
     for (uint32_t r : keyed_) {
         marked_.erase(std::remove(marked_.begin(), marked_.end(), r), marked_.end());
         mine_.erase(std::remove(mine_.begin(), mine_.end(), r), mine_.end());
+        pendingBeyond_.erase(std::remove(pendingBeyond_.begin(), pendingBeyond_.end(), r),
+                             pendingBeyond_.end());
     }
     keyed_.clear();
+    // Every record up to the first one still at work has its keys now.
+    if (settledTo_) {
+        uint32_t to = pendingBeyond_.empty()
+                          ? settledTo_
+                          : *std::min_element(pendingBeyond_.begin(), pendingBeyond_.end()) - 1;
+        if (to != keyedTo_ || !hasMarks_) marksOff = true;
+        keyedTo_ = to;
+        settledTo_ = 0;
+    }
     busy_ = false;
     if (shared_ && wrote_) ++counter_;
     if (wrote_ || marksOff || headerDirty_ || freeHead_ != diskFreeHead_) writeHead();
@@ -1195,6 +1282,7 @@ std::unique_ptr<CdxBag> CdxBag::create(const std::string& path, DbfTable* table,
     b->writeLocks_ = 1;
     b->wrote_ = false;
     b->markedNow_ = true;  // nothing to protect in a new file
+    b->hasMarks_ = true;   // and its keys are known from the start
     b->initEmpty();
     b->unlockWrite();
     b->tagsLoaded_ = true;
@@ -1629,7 +1717,11 @@ std::unique_ptr<CdxBag> CdxBag::buildSide(FileSwap& swap, const std::vector<TagD
 // =============================================================================================
 // Bag: following the table's record changes
 
-void CdxBag::recordChanging(DbfTable& t, uint32_t, bool appended) {
+void CdxBag::recordChanging(DbfTable& t, uint32_t recno, bool appended) {
+    // A record this area appended is keyed by it at its first write; until then no one else
+    // keys it (see settleAppends).
+    if (appended && std::find(mine_.begin(), mine_.end(), recno) == mine_.end())
+        mine_.push_back(recno);
     const char* rec = appended ? nullptr : t.recordBuffer();
     for (CdxTag* tag : order_) {
         tag->saved_ = false;
@@ -1670,10 +1762,11 @@ bool CdxBag::writeRecord(DbfTable& t, uint32_t recno, bool appended,
         tag->saved_ = false;
         if (c.del || c.ins) changes.push_back(std::move(c));
     }
-    bool registered = std::find(mine_.begin(), mine_.end(), recno) != mine_.end();
-    if (changes.empty() && !registered) return write();
+    if (changes.empty() && !appended) return write();
     if (!lockWrite()) return false;
-    if (!registered && !registerRecord(recno)) {
+    // A changed record is marked before it reaches the file: its old keys could not be found
+    // again after a crash. An appended one lies past the keyed records and needs no mark.
+    if (!appended && !registerRecord(recno)) {
         unlockWrite();
         return false;
     }
@@ -1691,16 +1784,6 @@ bool CdxBag::writeRecord(DbfTable& t, uint32_t recno, bool appended,
     }
     unlockWrite();
     return ok;
-}
-
-bool CdxBag::appendBegin(DbfTable&) { return !maintained() || lockWrite(); }
-
-bool CdxBag::appendRegister(DbfTable&, uint32_t recno) {
-    return !maintained() || registerRecord(recno);
-}
-
-void CdxBag::appendEnd(DbfTable&) {
-    if (maintained()) unlockWrite();
 }
 
 bool CdxBag::maintained() const {

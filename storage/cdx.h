@@ -81,6 +81,8 @@ public:
     // Finds the first entry in order whose key begins with the len bytes given; with soft, the
     // entry that follows when none does. Returns its record (0: none) and whether it matched.
     uint32_t seek(const uint8_t* key, size_t len, bool soft, bool* found);
+    // Whether the tag holds the entry (key, rec); the cursor stays where it is.
+    bool has(const uint8_t* key, uint32_t rec);
     // Puts the cursor on the entry (key, rec); false when the tag has no such entry.
     bool locate(const uint8_t* key, uint32_t rec);
     const CdxEntry& current() const { return cur_; }
@@ -233,9 +235,6 @@ public:
     void recordChanging(DbfTable& t, uint32_t recno, bool appended) override;
     bool writeRecord(DbfTable& t, uint32_t recno, bool appended,
                      const std::function<bool()>& write) override;
-    bool appendBegin(DbfTable& t) override;
-    bool appendRegister(DbfTable& t, uint32_t recno) override;
-    void appendEnd(DbfTable& t) override;
     bool prepareRewrite(DbfTable& t, FileSwap& swap) override;
     void finishRewrite(DbfTable& t, bool committed) override;
     void tableClosing(DbfTable& t) override;
@@ -277,6 +276,8 @@ private:
     bool marksNeedRepair();
     bool registerRecord(uint32_t rec);
     void repair();
+    void settleAppends();
+    void ensureKeyed(uint32_t rec);
 
     std::unique_ptr<os::File> file_;
     std::string path_;
@@ -303,9 +304,14 @@ private:
     // Change marks as on disk, and this bag's part in them.
     std::vector<uint32_t> marked_;  // records whose keys are being changed
     bool busy_ = false;             // pages being written
-    std::vector<uint32_t> mine_;    // records this bag marked and has still to key
-    std::vector<uint32_t> keyed_;   // records keyed under this write lock: unmarked at unlock
+    uint32_t keyedTo_ = 0;          // every record up to here has its keys
+    bool hasMarks_ = false;         // the file carries the marks (else keyedTo_ is not known)
+    std::vector<uint32_t> mine_;    // records this bag appended or marked and has still to key
+    std::vector<uint32_t> keyed_;   // records keyed under this write lock
+    std::vector<uint32_t> pendingBeyond_;  // records past keyedTo_ whose writers are at work
+    uint32_t settledTo_ = 0;        // the record count the write lock looked up to
     bool markedNow_ = false;        // this write lock's changes are covered by a mark on disk
+    bool singlePages_ = false;      // the pages being flushed are one per tag: no mark needed
     bool repairing_ = false;
     bool tagsLoaded_ = false;
     std::unique_ptr<CdxBag> pending_;  // the side bag of a rewrite waiting for its swap

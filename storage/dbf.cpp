@@ -816,7 +816,10 @@ bool DbfTable::writeHeader(bool countKnown) {
     bool took = false;
     if (shared_) {
         took = !headerLocked_;
-        if (took && !lockHeader()) return false;
+        if (took && !lockHeader()) {
+            raise(gen::kLock, 1038, "Fallo en bloqueo", false, false, 0, "cabecera");
+            return false;
+        }
         // Under the header lock no one else extends the file: after an append that wrote the
         // last record the count is already the size-derived one.
         if (!countKnown) refreshCount();
@@ -850,16 +853,10 @@ bool DbfTable::append(bool releaseLocks) {
     dropReadAhead();
     uint32_t n;
     if (shared_) {
-        // The index is told of the record before it is written (and holds its own lock, taken
-        // before the header lock as every writer takes them).
-        if (observer_ && !observer_->appendBegin(*this)) return false;
-        struct End {
-            DbfTable* t;
-            ~End() {
-                if (t->observer_) t->observer_->appendEnd(*t);
-            }
-        } end{this};
-        if (!lockHeader()) return false;
+        if (!lockHeader()) {
+            raise(gen::kLock, 1038, "Fallo en bloqueo", false, false, 0, "cabecera");
+            return false;
+        }
         refreshCount();
         n = count_ + 1;
         if (!fileLocked_ && !isLocked(n)) {
@@ -869,10 +866,6 @@ bool DbfTable::append(bool releaseLocks) {
                 raise(gen::kAppendLock, 1024, kAppendLock, false, true);
                 return false;
             }
-        }
-        if (observer_ && !observer_->appendRegister(*this, n)) {
-            unlockHeader();
-            return false;
         }
         blankBuffer();
         bool ok = file_->writeAt(recordOffset(n), buf_.data(), recordLen_);

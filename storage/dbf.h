@@ -75,11 +75,7 @@ public:
                              const std::function<bool()>& write) {
         return write();
     }
-    // A shared append: appendBegin before the header lock is taken, appendRegister with the new
-    // record's number before it is written, appendEnd after. False stops the append.
-    virtual bool appendBegin(DbfTable&) { return true; }
-    virtual bool appendRegister(DbfTable&, uint32_t /*recno*/) { return true; }
-    virtual void appendEnd(DbfTable&) {}
+
     // The table was written again beside itself (pack, zap) and now reads from its new file:
     // whatever is derived from it is made again for the same swap. False stops the swap.
     virtual bool prepareRewrite(DbfTable&, FileSwap&) { return true; }

@@ -103,6 +103,22 @@ struct Run {
     bool operator==(const Run&) const = default;
 };
 
+// The blocks free in both lists, as runs in location order.
+std::vector<Run> commonRuns(const std::vector<Run>& a, const std::vector<Run>& b) {
+    std::vector<Run> out;
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        uint64_t start = std::max<uint64_t>(a[i].start, b[j].start);
+        uint64_t end = std::min(a[i].end(), b[j].end());
+        if (start < end) out.push_back(Run{uint32_t(start), uint32_t(end - start)});
+        if (a[i].end() < b[j].end())
+            ++i;
+        else
+            ++j;
+    }
+    return out;
+}
+
 }  // namespace
 
 // The allocation state of the file as read under the write lock, changed in memory by one write
@@ -357,12 +373,11 @@ bool MemoFile::loadSpace(Space* s) {
         std::sort(lists[i].begin(), lists[i].end(),
                   [](const Run& a, const Run& b) { return a.start < b.start; });
     }
-    // Both lists must describe the same runs, each inside the allocated space, clear of the
-    // header, of the list blocks and of each other.
-    if (lists[0] != lists[1]) {
-        corruption(path_);
-        return false;
-    }
+    // The two lists are written one after the other: when a writer was cut off between them
+    // they differ, and only the space both call free is free (the rest stays unused until the
+    // next pack). Each run must lie inside the allocated space, clear of the header, of the
+    // list blocks and of the others.
+    if (lists[0] != lists[1]) lists[0] = commonRuns(lists[0], lists[1]);
     const Run listRuns[2] = {Run{s->sizeList / bs, uint32_t(listBlocks)},
                              Run{s->locList / bs, uint32_t(listBlocks)}};
     uint64_t prevEnd = hdrBlocks;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "data/workarea.h"
 #include "storage/dbf.h"
 #include "tests/test_support.h"
 
@@ -187,6 +188,8 @@ TEST_F(ToolTest, ImportFailsWholeBeforeWritingAnything) {
         {"NAME,AMOUNT\r\nAna,1\r\nLuis\r\n", "row 3"},
         {"NAME,AMOUNT\r\nAna,1\r\n\"Luis,2\r\n", "unterminated"},
         {"NAME,AMOUNT\r\nAna,1\r\nLu\"is,2\r\n", "quote"},
+        {"NAME,AMOUNT\r\nAna,1\r\nMaría de los Ángeles Peña,2\r\n",
+         "row 3: field NAME: text of 25 characters does not fit in 20"},
         {"", "header"},
     };
     for (const Case& c : cases) {
@@ -271,6 +274,7 @@ TEST_F(ToolTest, BadValuesFailBeforeAnythingIsWritten) {
         {"OK=X", "OK"},
         {"OK=yes", "yes"},
         {"NAME", "NAME"},
+        {"NAME=Ana Belén Fernández Gil", "field NAME: text of 23 characters does not fit in 20"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.assignment);
@@ -288,6 +292,85 @@ TEST_F(ToolTest, UnknownCommandsAndOptions) {
     RunResult none = db({});
     EXPECT_EQ(none.status, 1);
     EXPECT_NE(none.err.find("usage: wvestor-db"), std::string::npos);
+}
+
+// Texts are measured as stored, one byte a character in code page 1252; blanks past the width
+// are only padding.
+TEST_F(ToolTest, TextsAreMeasuredAsStored) {
+    const std::string twenty = "ÁÉÍÓÚáéíóúÑñÜüÇçàèìò";  // 40 bytes of UTF-8
+    EXPECT_EQ(ok({"append", table, "NAME=" + twenty}), "1\n");
+    EXPECT_EQ(ok({"append", table, "NAME=abc" + std::string(30, ' ')}), "2\n");
+    expectFailure(db({"append", table, "NAME=" + twenty + "x"}), "text of 21 characters");
+    EXPECT_EQ(dump(), kCsvHeader + "1," + twenty + ",,,F,\r\n2,abc,,,F,\r\n");
+}
+
+TEST_F(ToolTest, CreateReplacesATableOnlyWithForce) {
+    ok({"append", table, "NAME=kept"});
+    ok({"index", table, "NAME", "NAME"});
+    expectFailure(db({"create", table, "CODE:N:4"}), table + " exists (use --force to replace it)");
+    expectFailure(db({"create", dir.file("GUESTS"), "CODE:N:4"}), "/guests.dbf) exists");
+    std::filesystem::create_directory(dir.file("folder"));
+    expectFailure(db({"create", "--force", dir.file("folder"), "CODE:N:4"}),
+                  "folder is a directory");
+    EXPECT_EQ(dump(), kCsvHeader + "1,kept,,,F,\r\n");
+
+    // The old index goes with the old table: its key names a field the new one lacks.
+    ok({"create", table, "CODE:N:4", "--force"});
+    EXPECT_FALSE(exists(table + ".cdx"));
+    EXPECT_FALSE(exists(table + ".fpt"));
+    EXPECT_EQ(ok({"append", table, "CODE=7"}), "1\n");
+    EXPECT_EQ(dump(), "_RECNO,CODE\r\n1,7\r\n");
+}
+
+// update: RECNO and the fields to set, each record under its lock, the index following.
+class ToolUpdateTest : public ToolTest {
+protected:
+    const std::string start = kCsvHeader + "1,Ana,,,F,\r\n2,Luis,,,F,\r\n3,Eva,,,F,\r\n";
+    void SetUp() override {
+        ToolTest::SetUp();
+        for (const char* n : {"NAME=Ana", "NAME=Luis", "NAME=Eva"}) ok({"append", table, n});
+        ok({"index", table, "NAME", "NAME"});
+    }
+    RunResult update(const std::string& text) {
+        wv::test::writeBytes(dir.file("in.csv"), text);
+        return db({"update", table, dir.file("in.csv")});
+    }
+    std::string seek(const std::string& name) { return db({"seek", table, "NAME", name}).out; }
+};
+
+TEST_F(ToolUpdateTest, SetsTheNamedFieldsAndTheIndexFollows) {
+    EXPECT_EQ(update("recno,NAME,NOTES\r\n3,Zoé,\"nota, nueva\"\r\n1,Bea,\r\n").out, "2\n");
+    EXPECT_EQ(dump(), kCsvHeader + "1,Bea,,,F,\r\n2,Luis,,,F,\r\n3,Zoé,,,F,\"nota, nueva\"\r\n");
+    EXPECT_EQ(seek("Zoé"), "3\n");
+    EXPECT_EQ(seek("Eva"), "not found\n");
+}
+
+// Every row is checked before the first record changes.
+TEST_F(ToolUpdateTest, BadRowsChangeNothing) {
+    for (auto [text, mentions] : {
+             std::pair{"RECNO,NAME\r\n1,Bea\r\n4,Zoe\r\n", "row 3: no record 4"},
+             std::pair{"RECNO,NAME\r\n1,Bea\r\nuno,Zoe\r\n", "row 3: not a record number"},
+             std::pair{"RECNO,NAME\r\n1,Bea\r\n2,Ana Belén Fernández Gil\r\n", "row 3: field NAME"},
+             std::pair{"NAME,RECNO\r\nBea,1\r\n", "RECNO"},
+         }) {
+        SCOPED_TRACE(text);
+        expectFailure(update(text), mentions);
+        EXPECT_EQ(dump(), start);
+    }
+}
+
+// A record held by another program stops the command at its row; the rows before it stay.
+TEST_F(ToolUpdateTest, ALockedRecordStopsAtItsRow) {
+    wv::test::ErrorRecorder errors;
+    auto held = wv::WorkArea::open(table, "", true, false);
+    ASSERT_TRUE(held);
+    held->table().goTo(2);
+    ASSERT_TRUE(held->table().rlock());
+    expectFailure(update("RECNO,NAME\r\n1,Bea\r\n2,Leo\r\n"), "row 3: record 2 is locked");
+    EXPECT_EQ(dump(), kCsvHeader + "1,Bea,,,F,\r\n2,Luis,,,F,\r\n3,Eva,,,F,\r\n");
+    held->table().unlockAll();
+    EXPECT_EQ(update("RECNO,NAME\r\n2,Leo\r\n").out, "1\n");
+    EXPECT_EQ(seek("Leo"), "2\n");
 }
 
 // Another program holding the table: record locks and exclusive use are honoured.
