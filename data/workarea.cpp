@@ -6,6 +6,7 @@
 #include "runtime/codepage.h"
 #include "runtime/settings.h"
 #include "storage/cdx_expr.h"
+#include "storage/driver_error.h"
 #include "storage/platform.h"
 
 namespace wv {
@@ -290,6 +291,115 @@ CdxTag* WorkArea::createTag(const CdxBag::TagDef& def,
         order_ = 0;
     }
     return t;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Rebuild
+
+std::unique_ptr<WorkArea::Rebuild> WorkArea::beginRebuild() {
+    if (table_->shared()) {
+        raiseDriverError(gen::kShared, 1023, "Se requiere uso exclusivo", false, false, 0,
+                         table_->path());
+        return nullptr;
+    }
+    if (!table_->flush()) return nullptr;
+    std::string why;
+    auto swap = FileSwap::begin(table_->path(), &why);
+    if (!swap) {
+        raiseDriverError(gen::kCreate, 1004, "Error de creación", false, false, 0,
+                         table_->path(), why);
+        return nullptr;
+    }
+    std::unique_ptr<Rebuild> r(new Rebuild(*this));
+    r->swap_ = std::move(swap);
+    return r;
+}
+
+WorkArea::Rebuild::~Rebuild() {
+    if (!done_) giveUp();
+}
+
+void WorkArea::Rebuild::giveUp() {
+    if (packed_) area_.table_->rewriteDone(false);
+    packed_ = false;
+    side_.reset();
+    if (swap_) swap_->abort();
+    failed_ = done_ = true;
+}
+
+bool WorkArea::Rebuild::pack(const std::function<void(uint32_t, uint32_t)>& progress,
+                             uint32_t every) {
+    if (failed_ || done_ || packed_ || side_) return false;
+    if (!area_.table_->rewriteInto(*swap_, true, progress, every)) {
+        giveUp();
+        return false;
+    }
+    packed_ = true;
+    return true;
+}
+
+bool WorkArea::Rebuild::addTag(const CdxBag::TagDef& def,
+                               const std::function<bool(uint32_t, uint32_t)>& progress,
+                               uint32_t every) {
+    if (failed_ || done_) return false;
+    DbfTable* t = area_.table_.get();
+    if (!side_) side_ = CdxBag::createSide(*swap_, os::resolvePath(cdxPathFor(t->path())), t,
+                                           tableExpressionCompiler(*t));
+    if (!side_ || !side_->createTag(def, progress, every)) {
+        giveUp();
+        return false;
+    }
+    return true;
+}
+
+bool WorkArea::Rebuild::commit() {
+    if (failed_ || done_) return false;
+    DbfTable& t = *area_.table_;
+    if (!side_ && area_.bag_ && !area_.bag_->damagedTags().empty()) {
+        giveUp();
+        return false;
+    }
+    // A pack without new tags keeps the index it had, made again for the packed table.
+    if (!side_ && packed_ && area_.bag_) {
+        side_ = area_.bag_->buildSide(*swap_, area_.bag_->definitions(), {}, 0);
+        if (!side_) {
+            giveUp();
+            return false;
+        }
+    }
+    if (side_ && !side_->finishSide()) {
+        giveUp();
+        return false;
+    }
+    std::string why;
+    bool renamed = false;
+    bool ok = swap_->commit(&why, &renamed);
+    if (!ok && !renamed) {
+        raiseDriverError(gen::kWrite, 1011, "Error de escritura", false, false, 0, t.path(), why);
+        giveUp();
+        return false;
+    }
+    done_ = true;
+    if (packed_) t.rewriteDone(true);
+    packed_ = false;
+    if (side_) {
+        std::string cdx = os::resolvePath(cdxPathFor(t.path()));
+        if (area_.bag_) {
+            ok = area_.bag_->adopt(std::move(side_), cdx) && ok;
+        } else {
+            area_.bag_ = std::move(side_);
+            ok = area_.bag_->adopt(nullptr, cdx) && ok;
+            t.setObserver(area_.bag_.get());
+            t.setStructuralIndex(true);
+            t.requestHeaderWrite();
+            ok = t.flush() && ok;
+        }
+    }
+    if (!ok && !why.empty())
+        raiseDriverError(gen::kWrite, 1011, "Error de escritura", false, false, 0, t.path(), why);
+    area_.order_ = area_.bag_ && !area_.bag_->tags().empty() ? 1 : 0;
+    t.goTop();
+    return ok;
 }
 
 bool WorkArea::reindex(const std::function<bool(uint32_t, uint32_t)>& progress, uint32_t every) {

@@ -12,6 +12,7 @@
 #include "runtime/value.h"
 #include "storage/cdx.h"
 #include "storage/dbf.h"
+#include "storage/swap.h"
 
 namespace wv {
 
@@ -61,8 +62,39 @@ public:
                       const std::function<bool(uint32_t, uint32_t)>& progress = {},
                       uint32_t every = 0);
     // ORDLISTREBUILD.
-    bool reindex(const std::function<bool(uint32_t, uint32_t)>& progress = {},
-                 uint32_t every = 0);
+    [[nodiscard]] bool reindex(const std::function<bool(uint32_t, uint32_t)>& progress = {},
+                               uint32_t every = 0);
+
+    // The table's files written again in one swap, step by step, so that each step can run
+    // under its own progress box: pack() (optional) writes the table and its memo file without
+    // the records marked deleted, addTag() builds the tags of a new structural index one by one
+    // (in order: the first is order 1), commit() puts everything in place at once. Until
+    // commit() the old files stand untouched; a step that fails (raised) or is stopped by its
+    // progress callback, or a Rebuild dropped without commit(), leaves them as they were.
+    // Exclusive use only.
+    class Rebuild {
+    public:
+        ~Rebuild();
+        [[nodiscard]] bool pack(const std::function<void(uint32_t, uint32_t)>& progress = {},
+                                uint32_t every = 0);
+        [[nodiscard]] bool addTag(const CdxBag::TagDef& def,
+                                  const std::function<bool(uint32_t, uint32_t)>& progress = {},
+                                  uint32_t every = 0);
+        [[nodiscard]] bool commit();
+
+    private:
+        friend class WorkArea;
+        explicit Rebuild(WorkArea& a) : area_(a) {}
+        void giveUp();
+        WorkArea& area_;
+        std::unique_ptr<FileSwap> swap_;
+        std::unique_ptr<CdxBag> side_;
+        bool packed_ = false;
+        bool failed_ = false;
+        bool done_ = false;
+    };
+    // Null (with the error raised) when the table is shared or the swap cannot start.
+    std::unique_ptr<Rebuild> beginRebuild();
 
     // The key the controlling order gives the current record.
     bool currentKey(std::vector<uint8_t>* out);

@@ -1307,7 +1307,7 @@ bool CdxBag::finishSide() {
 }
 
 bool CdxBag::adopt(std::unique_ptr<CdxBag> side, const std::string& path) {
-    file_ = std::move(side->file_);
+    if (side) file_ = std::move(side->file_);
     side.reset();
     dir_.reset();
     tags_.clear();

@@ -175,7 +175,8 @@ public:
                                           ExpressionCompiler compiler, bool exclusive = false);
     // A new, empty bag written as the side file of target in a swap (exclusive); finishSide
     // puts it on disk once its tags are built, and adopt makes this bag work on it once the
-    // swap is committed (path: the name it now stands under).
+    // swap is committed (path: the name it now stands under; a null side: this bag's own file,
+    // loaded again).
     static std::unique_ptr<CdxBag> createSide(FileSwap& swap, const std::string& target,
                                               DbfTable* table, ExpressionCompiler compiler);
     [[nodiscard]] bool finishSide();
