@@ -1892,6 +1892,10 @@ std::vector<std::string> CdxBag::checkStructure() {
             problems.push_back(tn + ": " + d.text);
         }
     }
+    for (const auto& [name, why] : damaged_)
+        problems.push_back(name + ": el orden no se pudo cargar (" + why + ")");
+    if (marksNeedRepair())
+        problems.push_back("un cambio quedó a medias: el índice debe reconstruirse");
     // The free list: inside the file, no loops.
     uint32_t off = freeHead_;
     size_t steps = 0;
