@@ -20,6 +20,7 @@ namespace {
 
 constexpr int kMaxDepth = 64;
 using namespace bytes;
+namespace th = cdx::tagheader;
 
 // Set while a bag is being opened: damage found then is a corruption error for the caller, not
 // a stop of the program.
@@ -770,9 +771,9 @@ bool CdxTag::forEach(const std::function<bool(const uint8_t*, uint32_t)>& f, boo
 
 bool CdxTag::checkHeader(const uint8_t* h, uint32_t fileSize, std::string* why) {
     uint32_t root = le32(h);
-    uint16_t keyLen = le16(h + 12);
-    uint16_t forStart = le16(h + 504), forLen = le16(h + 506);
-    uint16_t keyStart = le16(h + 508), keyExprLen = le16(h + 510);
+    uint16_t keyLen = le16(h + th::kKeyLength);
+    uint16_t forStart = le16(h + th::kForStart), forLen = le16(h + th::kForLength);
+    uint16_t keyStart = le16(h + th::kKeyStart), keyExprLen = le16(h + th::kKeyExprLength);
     if (root == 0 || root % kPageSize || root >= fileSize) {
         *why = "raíz no válida";
         return false;
@@ -796,16 +797,16 @@ void CdxTag::writeHeader() {
     }
     uint8_t h[1024] = {};
     putLe32(h, root_);
-    putLe16(h + 12, uint16_t(keyLen_));
-    h[14] = options_;
-    h[15] = 1;
-    putLe16(h + 502, descending_ ? 1 : 0);
-    putLe16(h + 504, uint16_t(keyExpr_.size() + 1));
-    putLe16(h + 506, uint16_t(forExpr_.size() + 1));
-    putLe16(h + 508, 0);
-    putLe16(h + 510, uint16_t(keyExpr_.size() + 1));
-    std::memcpy(h + 512, keyExpr_.data(), keyExpr_.size());
-    std::memcpy(h + 512 + keyExpr_.size() + 1, forExpr_.data(), forExpr_.size());
+    putLe16(h + th::kKeyLength, uint16_t(keyLen_));
+    h[th::kOptions] = options_;
+    h[th::kSignature] = 1;
+    putLe16(h + th::kDescending, descending_ ? 1 : 0);
+    putLe16(h + th::kForStart, uint16_t(keyExpr_.size() + 1));
+    putLe16(h + th::kForLength, uint16_t(forExpr_.size() + 1));
+    putLe16(h + th::kKeyStart, 0);
+    putLe16(h + th::kKeyExprLength, uint16_t(keyExpr_.size() + 1));
+    std::memcpy(h + th::kExpressions, keyExpr_.data(), keyExpr_.size());
+    std::memcpy(h + th::kExpressions + keyExpr_.size() + 1, forExpr_.data(), forExpr_.size());
     bag_->writePage(headerOff_, h, "escribiendo la cabecera de un índice");
     bag_->writePage(headerOff_ + kPageSize, h + kPageSize, "escribiendo la cabecera de un índice");
     headerDirty_ = false;
@@ -917,10 +918,10 @@ void CdxBag::storeMarks() {
 
 void CdxBag::writeHead() {
     putLe32(head_, dir_ ? dir_->root_ : le32(head_));
-    putLe32(head_ + 4, freeHead_);
-    putBe32(head_ + 8, counter_);
-    putLe16(head_ + 12, 10);
-    head_[15] = 1;
+    putLe32(head_ + th::kFreeList, freeHead_);
+    putBe32(head_ + th::kCounter, counter_);
+    putLe16(head_ + th::kKeyLength, 10);
+    head_[th::kSignature] = 1;
     storeMarks();
     if (!file_->writeAt(0, head_, kPageSize))
         cdxDamage("escribiendo la cabecera del índice", "no se pudo escribir");
@@ -1342,7 +1343,7 @@ bool CdxBag::initEmpty() {
     freed_.clear();
     nextEof_ = 1536;
     std::memset(head_, 0, sizeof head_);
-    head_[14] = 0xE0;
+    head_[th::kOptions] = 0xE0;
     uint8_t zeros[kPageSize] = {};
     writePage(kPageSize, zeros, "creando el índice");  // the directory's expression page
     auto root = std::make_unique<Page>();
@@ -1368,10 +1369,10 @@ bool CdxBag::load() {
         parseMarks();
         dir_.reset(new CdxTag(this));
         std::string why;
-        if (!dir_->checkHeader(h, fileSize, &why) || le16(h + 12) != 10)
+        if (!dir_->checkHeader(h, fileSize, &why) || le16(h + th::kKeyLength) != 10)
             throw OpenDamage{"directorio: " + why};
         dir_->keyLen_ = 10;
-        dir_->options_ = h[14];
+        dir_->options_ = h[th::kOptions];
         dir_->headerOff_ = 0;
         dir_->root_ = le32(h);
         diskFreeHead_ = freeHead_ = le32(h + 4);
@@ -1390,29 +1391,29 @@ bool CdxBag::load() {
             // A tag that cannot be used is not loaded, but it is remembered: a rebuild must not
             // drop it for good, and the check names it.
             auto damaged = [&, n = name](const std::string& why) { damaged_.push_back({n, why}); };
-            uint8_t th[1024];
+            uint8_t hd[1024];
             if (off < 1024 || off % kPageSize || uint64_t(off) + 1024 > fileSize ||
-                file_->readAt(off, th, 1024) != 1024) {
+                file_->readAt(off, hd, 1024) != 1024) {
                 damaged("cabecera ilegible");
                 continue;
             }
             auto t = std::unique_ptr<CdxTag>(new CdxTag(this));
-            if (!t->checkHeader(th, fileSize, &why)) {
+            if (!t->checkHeader(hd, fileSize, &why)) {
                 damaged(why);
                 continue;
             }
             t->name_ = name;
             t->headerOff_ = off;
-            t->root_ = le32(th);
-            t->keyLen_ = le16(th + 12);
-            t->options_ = th[14];
-            t->descending_ = le16(th + 502) != 0;
-            uint16_t keyStart = le16(th + 508), keyLenExpr = le16(th + 510);
-            uint16_t forStart = le16(th + 504), forLen = le16(th + 506);
+            t->root_ = le32(hd);
+            t->keyLen_ = le16(hd + th::kKeyLength);
+            t->options_ = hd[th::kOptions];
+            t->descending_ = le16(hd + th::kDescending) != 0;
+            uint16_t keyStart = le16(hd + th::kKeyStart), keyLenExpr = le16(hd + th::kKeyExprLength);
+            uint16_t forStart = le16(hd + th::kForStart), forLen = le16(hd + th::kForLength);
             auto text = [&](uint16_t start, uint16_t len) {
                 std::string s;
-                for (uint16_t i = 0; i < len && th[512 + start + i]; ++i)
-                    s += char(th[512 + start + i]);
+                for (uint16_t i = 0; i < len && hd[th::kExpressions + start + i]; ++i)
+                    s += char(hd[th::kExpressions + start + i]);
                 return s;
             };
             t->keyExpr_ = text(keyStart, keyLenExpr);

@@ -15,6 +15,23 @@ constexpr uint32_t kLeafArea = 488;  // key area of a leaf, bytes 24-511
 constexpr uint16_t kAttrRoot = 1;
 constexpr uint16_t kAttrLeaf = 2;
 
+// Where the fields of a tag header (1024 bytes; the directory's at offset 0 has the same layout)
+// lie. The free-list head and the change counter mean something only in the directory's.
+namespace tagheader {
+constexpr size_t kRoot = 0;
+constexpr size_t kFreeList = 4;
+constexpr size_t kCounter = 8;  // big-endian
+constexpr size_t kKeyLength = 12;
+constexpr size_t kOptions = 14;
+constexpr size_t kSignature = 15;
+constexpr size_t kDescending = 502;
+constexpr size_t kForStart = 504;
+constexpr size_t kForLength = 506;
+constexpr size_t kKeyStart = 508;
+constexpr size_t kKeyExprLength = 510;
+constexpr size_t kExpressions = 512;
+}  // namespace tagheader
+
 struct Page {
     uint32_t off = 0;
     uint16_t attr = 0;

@@ -18,6 +18,14 @@ namespace {
 
 using namespace bytes;
 
+// Where the fields of the 32-byte table header lie.
+constexpr size_t kHdrVersion = 0;
+constexpr size_t kHdrDate = 1;  // year - 1900, month, day
+constexpr size_t kHdrCount = 4;
+constexpr size_t kHdrLength = 8;
+constexpr size_t kHdrRecordLength = 10;
+constexpr size_t kHdrFlags = 28;  // 0x01 structural index, 0x02 memo (extended type)
+
 const char kOpenErr[] = "Error de apertura";
 const char kCreateErr[] = "Error de creación";
 const char kCorrupt[] = "Se detectó corrupción";
@@ -165,7 +173,7 @@ std::unique_ptr<DbfTable> DbfTable::open(const std::string& pathIn, const OpenOp
 
     int scheme = opt.lockScheme ? opt.lockScheme : settings().lockScheme;
     t->scheme_ = scheme >= 1 && scheme <= 5 ? scheme : 3;
-    t->structural_ = (t->hdr_[28] & 0x01) != 0;
+    t->structural_ = (t->hdr_[kHdrFlags] & 0x01) != 0;
     t->layout_ = lockLayout(t->scheme_, t->structural_);
 
     if (t->hasMemo_) {
@@ -180,9 +188,9 @@ bool DbfTable::readHeader() {
     for (;;) {
         long long size = file_->size();
         uint8_t h[32];
-        bool ok = size >= 32 && file_->readAt(0, h, 32) == 32 && acceptedVersion(h[0]);
-        uint32_t hl = ok ? le16(h + 8) : 0;
-        uint32_t rl = ok ? le16(h + 10) : 0;
+        bool ok = size >= 32 && file_->readAt(0, h, 32) == 32 && acceptedVersion(h[kHdrVersion]);
+        uint32_t hl = ok ? le16(h + kHdrLength) : 0;
+        uint32_t rl = ok ? le16(h + kHdrRecordLength) : 0;
         // At least one descriptor and its terminator, inside the file; records of some length.
         ok = ok && hl >= 32 + 32 + 1 && hl <= size && rl >= 1;
         std::vector<uint8_t> desc;
@@ -270,7 +278,7 @@ bool DbfTable::parseDescriptors(const std::vector<uint8_t>& d) {
         f.dec = f.type == 'C' ? 0 : dec;
         f.offset = offset;
         offset += len;
-        if (isMemoType(f.type, len, hdr_[0])) hasMemo_ = true;
+        if (isMemoType(f.type, len, hdr_[kHdrVersion])) hasMemo_ = true;
         if (f.type == '0' && f.name == "_NULLFLAGS") nullFlagsField_ = int(fields_.size());
         if (f.type != '0' && (f.flags & 0x02)) f.nullBit = nullBits++;
         fields_.push_back(std::move(f));
@@ -331,11 +339,11 @@ std::unique_ptr<DbfTable> DbfTable::create(const std::string& pathIn,
     }
     uint32_t hl = 32 + 32 * uint32_t(defs.size()) + 2;
     std::vector<uint8_t> bytes(hl + 1, 0);
-    bytes[0] = memo ? 0xF5 : 0x03;
-    headerDate(&bytes[1]);
-    putLe32(&bytes[4], 0);
-    putLe16(&bytes[8], uint16_t(hl));
-    putLe16(&bytes[10], uint16_t(recLen));
+    bytes[kHdrVersion] = memo ? 0xF5 : 0x03;
+    headerDate(&bytes[kHdrDate]);
+    putLe32(&bytes[kHdrCount], 0);
+    putLe16(&bytes[kHdrLength], uint16_t(hl));
+    putLe16(&bytes[kHdrRecordLength], uint16_t(recLen));
     size_t pos = 32;
     for (const FieldDef& f : defs) {
         uint8_t* p = &bytes[pos];
@@ -418,8 +426,8 @@ int DbfTable::fieldIndex(std::string_view name) const {
 
 uint32_t DbfTable::headerCount() {
     uint8_t h[8];
-    if (file_ && file_->readAt(0, h, 8) == 8) return le32(h + 4);
-    return le32(hdr_ + 4);
+    if (file_ && file_->readAt(0, h, 8) == 8) return le32(h + kHdrCount);
+    return le32(hdr_ + kHdrCount);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -808,11 +816,11 @@ bool DbfTable::writeHeader(bool countKnown) {
         raise(gen::kReadOnly, 1025, kReadOnly, false, false);
         return false;
     }
-    uint8_t flags = hdr_[28] & uint8_t(~0x03);
+    uint8_t flags = hdr_[kHdrFlags] & uint8_t(~0x03);
     if (structural_) flags |= 0x01;
-    if (isExtended(hdr_[0]) && hasMemo_) flags |= 0x02;
-    hdr_[28] = flags;
-    headerDate(hdr_ + 1);
+    if (isExtended(hdr_[kHdrVersion]) && hasMemo_) flags |= 0x02;
+    hdr_[kHdrFlags] = flags;
+    headerDate(hdr_ + kHdrDate);
     bool took = false;
     if (shared_) {
         took = !headerLocked_;
@@ -832,7 +840,7 @@ bool DbfTable::writeHeader(bool countKnown) {
             return false;
         }
     }
-    putLe32(hdr_ + 4, count_);
+    putLe32(hdr_ + kHdrCount, count_);
     bool ok = file_->writeAt(0, hdr_, 32);
     if (took) unlockHeader();
     if (!ok) {
@@ -1012,7 +1020,7 @@ bool DbfTable::rewriteInto(FileSwap& swap, bool keepLive,
     }
     std::vector<size_t> memoFields;
     for (size_t i = 0; i < fields_.size(); ++i)
-        if (isMemoType(fields_[i].type, fields_[i].len, hdr_[0])) memoFields.push_back(i);
+        if (isMemoType(fields_[i].type, fields_[i].len, hdr_[kHdrVersion])) memoFields.push_back(i);
 
     uint32_t total = keepLive ? count_ : 0, kept = 0, sinceProgress = 0;
     uint32_t per = std::max<uint32_t>(1, 65536 / recordLen_);
@@ -1069,8 +1077,8 @@ bool DbfTable::rewriteInto(FileSwap& swap, bool keepLive,
     // The new header: the kept count, today's date, the end-of-file byte after the records.
     uint8_t hdr[32];
     std::memcpy(hdr, hdr_, 32);
-    headerDate(hdr + 1);
-    putLe32(hdr + 4, kept);
+    headerDate(hdr + kHdrDate);
+    putLe32(hdr + kHdrCount, kept);
     std::memcpy(head.data(), hdr, 32);
     outBuf.push_back(char(0x1A));
     bool ok = flushOut() && out->writeAt(0, head.data(), head.size()) && out->sync();
