@@ -1,4 +1,5 @@
 // The index commands of wvestor-db: index, reindex, seek, keys and check.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -92,11 +93,23 @@ int cmdIndex(const std::vector<std::string>& a) {
     return 0;
 }
 
+// With --pack the table is packed and every tag built again in one swap of its files, the way
+// the program's database maintenance does it.
 int cmdReindex(const std::vector<std::string>& a) {
-    if (a.size() != 1) fail("reindex needs a table");
+    bool pack = a.size() == 2 && a[1] == "--pack";
+    if (a.size() != 1 && !pack) fail("reindex needs a table (and at most --pack)");
     auto area = openArea(a[0], false, false);
     if (!area->bag()) fail(a[0] + " has no structural index");
-    if (!area->reindex()) fail("cannot reindex " + a[0]);
+    if (!pack) {
+        if (!area->reindex()) fail("cannot reindex " + a[0]);
+        return 0;
+    }
+    auto defs = area->bag()->definitions();
+    auto rebuild = area->beginRebuild();
+    if (!rebuild || !rebuild->pack()) fail("cannot pack " + a[0]);
+    for (const auto& d : defs)
+        if (!rebuild->addTag(d)) fail("cannot index " + a[0] + " on " + wv::toUtf8(d.name));
+    if (!rebuild->commit()) fail("cannot replace the files of " + a[0]);
     return 0;
 }
 
@@ -252,6 +265,43 @@ int cmdCheck(const std::vector<std::string>& a) {
                                        " keys that match no record (first: record " +
                                        std::to_string(firstExtra) + ")");
             }
+        }
+        // Every live record's memos can be read, and no two records share memo blocks.
+        if (wv::MemoFile* memo = table.memo()) {
+            struct Span {
+                uint64_t from, to;
+                uint32_t rec;
+            };
+            std::vector<Span> spans;
+            const uint32_t bs = memo->blockSize();
+            for (uint32_t r = 1; r <= records; ++r) {
+                table.goTo(r);
+                const char* rec = table.recordBuffer();
+                if (!rec) break;
+                if (rec[0] == '*') continue;
+                for (size_t i = 0; i < table.fieldCount(); ++i) {
+                    const wv::FieldInfo& f = table.field(i);
+                    if (f.type != 'M') continue;
+                    uint32_t block = 0;
+                    std::string text;
+                    if (!wv::MemoFile::parseRef(rec + f.offset, f.len, &block)) {
+                        problems.push_back("record " + std::to_string(r) + ": memo reference is not a number");
+                        continue;
+                    }
+                    if (!block) continue;
+                    if (!memo->read(block, &text)) {
+                        problems.push_back("record " + std::to_string(r) + ": memo cannot be read");
+                        continue;
+                    }
+                    spans.push_back({block, block + (text.size() + 8 + bs - 1) / bs, r});
+                }
+            }
+            std::sort(spans.begin(), spans.end(),
+                      [](const Span& x, const Span& y) { return x.from < y.from; });
+            for (size_t i = 1; i < spans.size(); ++i)
+                if (spans[i].from < spans[i - 1].to)
+                    problems.push_back("records " + std::to_string(spans[i - 1].rec) + " and " +
+                                       std::to_string(spans[i].rec) + " share memo blocks");
         }
     } catch (const wv::InternalError& e) {
         problems.push_back(wv::toUtf8(e.text));
