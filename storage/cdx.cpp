@@ -621,7 +621,11 @@ uint32_t CdxTag::seek(const uint8_t* key, size_t len, bool soft, bool* found) {
     return rec;
 }
 
-bool CdxTag::has(const uint8_t* key, uint32_t rec) {
+bool CdxTag::has(const uint8_t* key, uint32_t rec) { return find(key, rec, false); }
+
+bool CdxTag::locate(const uint8_t* key, uint32_t rec) { return find(key, rec, true); }
+
+bool CdxTag::find(const uint8_t* key, uint32_t rec, bool moveCursor) {
     if (!bag_->lockRead()) return false;
     std::vector<PathStep> path;
     descend(key, size_t(keyLen_), rec, false, &path);
@@ -633,23 +637,7 @@ bool CdxTag::has(const uint8_t* key, uint32_t rec) {
     }
     bool ok = i < leaf->n() && leaf->recs[i] == rec &&
               std::memcmp(leaf->key(i, keyLen_), key, size_t(keyLen_)) == 0;
-    bag_->unlockRead();
-    return ok;
-}
-
-bool CdxTag::locate(const uint8_t* key, uint32_t rec) {
-    if (!bag_->lockRead()) return false;
-    std::vector<PathStep> path;
-    descend(key, size_t(keyLen_), rec, false, &path);
-    Page* leaf = path.back().page;
-    size_t i = path.back().idx;
-    while (i >= leaf->n() && leaf->right != kNone) {
-        leaf = page(leaf->right);
-        i = 0;
-    }
-    bool ok = i < leaf->n() && leaf->recs[i] == rec &&
-              std::memcmp(leaf->key(i, keyLen_), key, size_t(keyLen_)) == 0;
-    if (ok) setCursor(leaf, i);
+    if (ok && moveCursor) setCursor(leaf, i);
     bag_->unlockRead();
     return ok;
 }

@@ -128,6 +128,7 @@ private:
     void setCursor(const cdx::Page* leaf, size_t i);
     bool restoreCursor();
     uint32_t step(bool forward);
+    bool find(const uint8_t* key, uint32_t rec, bool moveCursor);
     uint64_t chainCount(uint32_t off, bool rightward, const char* step);
     uint32_t edge(bool top);
     void forgetPages();

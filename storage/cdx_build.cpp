@@ -207,14 +207,7 @@ void TreeWriter::finishLeaf(uint32_t right, bool root, uint32_t at) {
     putLe16(leaf_ + 2, uint16_t(leafN_));
     putLe32(leaf_ + 4, leafLeft_);
     putLe32(leaf_ + 8, right);
-    putLe16(leaf_ + 12, uint16_t(int(kLeafArea) - leafUsed_));
-    putLe32(leaf_ + 14, layout_.recMask);
-    leaf_[18] = layout_.dupMask;
-    leaf_[19] = layout_.trailMask;
-    leaf_[20] = uint8_t(layout_.recBits);
-    leaf_[21] = uint8_t(layout_.dupBits);
-    leaf_[22] = uint8_t(layout_.trailBits);
-    leaf_[23] = uint8_t(layout_.bytes);
+    putLeafLayout(leaf_, layout_, int(kLeafArea) - leafUsed_);
     emit_(at, leaf_);
 }
 

@@ -203,7 +203,12 @@ bool encode(const Page& p, int keyLen, uint8_t pad, uint8_t* raw, uint32_t minRe
         uint8_t* e = raw + 24 + i * size_t(l.bytes);
         for (int b = 0; b < l.bytes; ++b) e[b] = uint8_t(v >> (8 * b));
     }
-    putLe16(raw + 12, uint16_t(int(kLeafArea) - used));
+    putLeafLayout(raw, l, int(kLeafArea) - used);
+    return true;
+}
+
+void putLeafLayout(uint8_t* raw, const LeafLayout& l, int freeBytes) {
+    putLe16(raw + 12, uint16_t(freeBytes));
     putLe32(raw + 14, l.recMask);
     raw[18] = l.dupMask;
     raw[19] = l.trailMask;
@@ -211,7 +216,6 @@ bool encode(const Page& p, int keyLen, uint8_t pad, uint8_t* raw, uint32_t minRe
     raw[21] = uint8_t(l.dupBits);
     raw[22] = uint8_t(l.trailBits);
     raw[23] = uint8_t(l.bytes);
-    return true;
 }
 
 }  // namespace wv::cdx

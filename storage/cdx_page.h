@@ -63,6 +63,8 @@ struct LeafLayout {
 };
 // The narrowest layout (from 3 bytes up) whose record mask holds maxRec.
 LeafLayout leafLayout(int keyLen, uint32_t maxRec);
+// Writes a leaf's free bytes and layout (bytes 12-23 of the page).
+void putLeafLayout(uint8_t* raw, const LeafLayout& l, int freeBytes);
 
 // Entries an interior page of this key length holds.
 inline size_t interiorCapacity(int keyLen) { return 500 / size_t(keyLen + 8); }
