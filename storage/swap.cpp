@@ -59,7 +59,18 @@ bool parseMark(const std::string& text, char* state, std::vector<std::string>* n
     return false;
 }
 
+// The swaps of this process still under way.
+std::vector<FileSwap*>& pending() {
+    static std::vector<FileSwap*> list;
+    return list;
+}
+
 }  // namespace
+
+void FileSwap::abortPending() {
+    std::vector<FileSwap*> list = pending();
+    for (FileSwap* s : list) s->abort();
+}
 
 std::string FileSwap::markPath(const std::string& tablePath) {
     return withoutExtension(tablePath) + ".wvswap";
@@ -82,11 +93,14 @@ std::unique_ptr<FileSwap> FileSwap::begin(const std::string& tablePath, std::str
         s->done_ = true;
         return nullptr;
     }
+    pending().push_back(s.get());
     return s;
 }
 
 FileSwap::~FileSwap() {
     if (!done_) abort();
+    auto& list = pending();
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
 }
 
 bool FileSwap::writeMark(char state) {
@@ -127,6 +141,7 @@ bool FileSwap::commit(std::string* error, bool* renamed) {
         return false;
     }
     done_ = true;
+    pending().erase(std::remove(pending().begin(), pending().end(), this), pending().end());
     *renamed = true;
     for (const std::string& t : targets_) {
         if (!os::renameFile(sidePath(t), t)) {
@@ -141,9 +156,11 @@ bool FileSwap::commit(std::string* error, bool* renamed) {
 }
 
 void FileSwap::abort() {
+    if (done_) return;
     for (const std::string& t : targets_) os::removeFile(sidePath(t));
     os::removeFile(mark_);
     done_ = true;
+    pending().erase(std::remove(pending().begin(), pending().end(), this), pending().end());
 }
 
 bool FileSwap::recover(const std::string& tablePath, std::string* error) {

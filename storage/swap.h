@@ -45,6 +45,10 @@ public:
     // at work). False when a committed swap could not be completed; *error says why.
     static bool recover(const std::string& tablePath, std::string* error);
 
+    // Gives up every swap of this process that is not committed (for a program about to end on
+    // an error, whose objects will not be destroyed).
+    static void abortPending();
+
     static std::string markPath(const std::string& tablePath);
     static std::string sidePath(const std::string& target);
 

@@ -236,6 +236,20 @@ TEST_F(ToolTest, DeleteRecallPackAndZap) {
     EXPECT_EQ(dump(), kCsvHeader + "1,again,,,F,new\r\n");
 }
 
+TEST_F(ToolTest, APackThatFailsLeavesTheTableAndNoOtherFile) {
+    for (int i = 1; i <= 4; ++i) ok({"append", table, "NAME=n" + std::to_string(i), "NOTES=m"});
+    ok({"delete", table, "2"});
+    // Record 3's memo reference is not a number: the pack stops there, on a storage error.
+    std::string bytes = wv::test::readBytes(table + ".dbf");
+    bytes.replace(194 + 2 * 50 + 40, 10, "  12 x    ");
+    wv::test::writeBytes(table + ".dbf", bytes);
+    RunResult r = db({"pack", table});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("1012"), std::string::npos) << r.err;
+    EXPECT_EQ(wv::test::readBytes(table + ".dbf"), bytes);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+}
+
 TEST_F(ToolTest, BadRecordNumbers) {
     ok({"append", table, "NAME=only"});
     expectFailure(db({"delete", table, "2"}), "2");

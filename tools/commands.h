@@ -10,9 +10,13 @@
 #include "data/workarea.h"
 #include "runtime/codepage.h"
 #include "runtime/error.h"
+#include "storage/swap.h"
 
+// A command that cannot go on ends here, also from inside a storage error: a swap of a table's
+// files it had under way is given up first, so that no side file stays behind.
 [[noreturn]] inline void fail(const std::string& reason) {
     std::fprintf(stderr, "wvestor-db: %s\n", reason.c_str());
+    wv::FileSwap::abortPending();
     std::exit(1);
 }
 

@@ -520,15 +520,9 @@ int cmdPackZap(const std::vector<std::string>& a, bool zap) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-        std::fputs(kUsage, args.empty() ? stderr : stdout);
-        return args.empty() ? 1 : 0;
-    }
-    wv::setErrorHandler(toolHandler);
-    std::string cmd = args[0];
-    std::vector<std::string> rest(args.begin() + 1, args.end());
+namespace {
+
+int runCommand(const std::string& cmd, const std::vector<std::string>& rest) {
     if (cmd == "create") return cmdCreate(rest);
     if (cmd == "append") return cmdAppend(rest);
     if (cmd == "import") return cmdImport(rest);
@@ -546,4 +540,18 @@ int main(int argc, char** argv) {
     if (cmd == "check") return cmdCheck(rest);
     if (cmd == "init") return cmdInit(rest);
     fail("unknown command " + cmd + " (try --help)");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        std::fputs(kUsage, args.empty() ? stderr : stdout);
+        return args.empty() ? 1 : 0;
+    }
+    wv::setErrorHandler(toolHandler);
+    // A damaged index ends the command with its reason instead of the program's stop dialog.
+    wv::setInternalStopper([](const wv::InternalError& e) { fail(wv::toUtf8(e.text)); });
+    return runCommand(args[0], std::vector<std::string>(args.begin() + 1, args.end()));
 }
