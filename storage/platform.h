@@ -71,6 +71,8 @@ std::string resolvePath(const std::string& path);
 bool removeFile(const std::string& path);
 bool renameFile(const std::string& from, const std::string& to);
 bool fileExists(const std::string& path);
+// Whether the path exists exactly as written (no lookup without regard to letter case).
+bool existsAsWritten(const std::string& path);
 bool isDirectory(const std::string& path);
 // Puts the directory entries of the directory holding path on disk (after renames).
 bool syncDirectoryOf(const std::string& path);

@@ -252,6 +252,11 @@ bool fileExists(const std::string& path) {
     return ::stat(resolvePath(path).c_str(), &st) == 0;
 }
 
+bool existsAsWritten(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
 bool isDirectory(const std::string& path) {
     struct stat st {};
     return ::stat(resolvePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);

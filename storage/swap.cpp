@@ -81,7 +81,7 @@ std::string FileSwap::sidePath(const std::string& target) { return target + kSid
 std::unique_ptr<FileSwap> FileSwap::begin(const std::string& tablePath, std::string* error) {
     std::unique_ptr<FileSwap> s(new FileSwap);
     s->table_ = tablePath;
-    s->mark_ = os::resolvePath(markPath(tablePath));
+    s->mark_ = markPath(tablePath);
     if (os::fileExists(s->mark_)) {
         *error = "quedó pendiente un reemplazo de archivos (" + s->mark_ + ")";
         s->done_ = true;
@@ -164,8 +164,9 @@ void FileSwap::abort() {
 }
 
 bool FileSwap::recover(const std::string& tablePath, std::string* error) {
-    std::string mark = os::resolvePath(markPath(tablePath));
-    if (!os::fileExists(mark)) return true;
+    // The mark is named after the table as it stands on disk: one look, at every open.
+    std::string mark = markPath(tablePath);
+    if (!os::existsAsWritten(mark)) return true;
     // Only a writer that is gone leaves the table free: while one works it holds the table.
     int err = 0;
     auto table = os::File::open(tablePath, true, os::Share::Exclusive, &err);
