@@ -6,6 +6,8 @@
 #include <thread>
 
 #include "data/application.h"
+#include "data/errorlog.h"
+#include "data/tables.h"
 #include "data/workarea.h"
 #include "runtime/codepage.h"
 #include "runtime/error.h"
@@ -42,24 +44,128 @@ std::string defaultAlias(const std::string& cFile) {
     return upperCase(a);
 }
 
-bool netUse(const std::string& cFile, bool lExclusive, const std::string& cAlias,
-            const std::string& cPath, bool lCheck) {
-    std::string alias = cAlias.empty() ? defaultAlias(cFile) : cAlias;
-    if (lCheck && !lokDbf(cPath + cFile)) return false;
+namespace {
+
+// The file's name without directory or extension, in small letters: how tables.h names it.
+std::string tableName(const std::string& cFile) {
+    std::string n = cFile;
+    size_t sep = n.find_last_of("\\/:");
+    if (sep != std::string::npos) n = n.substr(sep + 1);
+    size_t dot = n.rfind('.');
+    if (dot != std::string::npos) n = n.substr(0, dot);
+    return lowerCase(n);
+}
+
+// The application's tags for the table, null when it has none.
+const std::vector<TagSpec>* applicationTags(const std::string& cFile) {
+    const TableSpec* layout = tableSpec(tableName(cFile));
+    return layout && !layout->tags.empty() ? &layout->tags : nullptr;
+}
+
+enum class IndexState { Fits, Missing, Damaged, Shifted };
+
+// Whether the application's tags are the first of the area's index, in order (tags after them
+// are no concern of the program's).
+IndexState indexState(WorkArea& a, const std::vector<TagSpec>& tags) {
+    CdxBag* bag = a.bag();
+    if (!bag) return IndexState::Missing;
+    if (!bag->damagedTags().empty()) return IndexState::Damaged;
+    const std::vector<CdxTag*>& have = bag->tags();
+    if (have.size() < tags.size()) return IndexState::Shifted;
+    for (size_t i = 0; i < tags.size(); ++i)
+        if (upperCase(have[i]->name()) != upperCase(allTrim(tags[i].name)))
+            return IndexState::Shifted;
+    return IndexState::Fits;
+}
+
+// A new structural index with the application's tags alone, in one swap (the table held alone).
+// What went wrong is kept in Error.log for the adviser.
+bool rebuildIndex(WorkArea& a, const std::vector<TagSpec>& tags) {
+    HeldErrors held;
+    bool ok = false;
+    if (auto rebuild = a.beginRebuild()) {
+        ok = true;
+        for (const TagSpec& t : tags)
+            if (!rebuild->addTag({allTrim(t.name), allTrim(t.key), "", false, false, false})) {
+                ok = false;
+                break;
+            }
+        ok = ok && rebuild->commit();
+    }
+    if (!ok) held.writeLog();
+    return ok;
+}
+
+// One attempt at opening; the area number, 0 on failure (a table held elsewhere has had its
+// stop box).
+int openArea(const std::string& cFile, bool lExclusive, const std::string& alias,
+             const std::string& cPath) {
     setNetErr(false);
     int area = workspace().use(cPath + cFile, alias, true, !lExclusive, false);
     if (!netErr()) {
         // A failure that went through the error dialog leaves no table open: that is a failure
         // too, not a success.
-        if (!area) return false;
+        if (!area) return 0;
         WorkArea* a = workspace().area(area);
         if (a->bag() && !a->bag()->tags().empty()) a->setOrder(1);
-        return true;
+        return area;
     }
     msgStop("La base de datos: " + upperCase(cFile) + ".DBF, no puede ser procesada\r\n"
             "llame a su asesor de Informatica...",
             oApp().cEmpresa);
-    return false;
+    return 0;
+}
+
+}  // namespace
+
+bool netUseAsIs(const std::string& cFile, bool lExclusive, const std::string& cAlias,
+                const std::string& cPath) {
+    return openArea(cFile, lExclusive, cAlias.empty() ? defaultAlias(cFile) : cAlias, cPath) != 0;
+}
+
+bool netUse(const std::string& cFile, bool lExclusive, const std::string& cAlias,
+            const std::string& cPath, bool lCheck) {
+    std::string alias = cAlias.empty() ? defaultAlias(cFile) : cAlias;
+    if (lCheck && !lokDbf(cPath + cFile)) return false;
+    int area = openArea(cFile, lExclusive, alias, cPath);
+    if (!area) return false;
+    const std::vector<TagSpec>* tags = applicationTags(cFile);
+    if (!tags) return true;
+    IndexState state = indexState(*workspace().area(area), *tags);
+    if (state == IndexState::Fits) return true;
+
+    // The index is built again only by a station that has the table alone; it is asked for
+    // quietly, since another station holding it is answered with the box below.
+    bool rebuilt = false;
+    if (lExclusive) {
+        rebuilt = rebuildIndex(*workspace().area(area), *tags);
+        workspace().area(area)->setOrder(1);
+    } else {
+        workspace().closeArea(area);
+        setNetErr(false);
+        int alone = workspace().use(cPath + cFile, alias, true, false, false);
+        if (alone && !netErr()) rebuilt = rebuildIndex(*workspace().area(alone), *tags);
+        if (alone) workspace().closeArea(alone);
+        setNetErr(false);
+        if (rebuilt) {
+            area = openArea(cFile, lExclusive, alias, cPath);
+            if (!area) return false;
+        }
+    }
+    if (!rebuilt || indexState(*workspace().area(area), *tags) != IndexState::Fits) {
+        workspace().closeAll();
+        msgStop("La base de datos: " + upperCase(cFile) +
+                    ".DBF necesita mantenimiento: sus índices no están completos.\r\n"
+                    "Ejecute Utilerias > Mtto. Base Datos cuando nadie esté usando el sistema.",
+                oApp().cEmpresa);
+        return false;
+    }
+    const char* why = state == IndexState::Missing   ? "no existía"
+                      : state == IndexState::Damaged ? "estaba dañado"
+                                                     : "estaba incompleto o fuera de orden";
+    msgInfo("Se reconstruyó el índice de " + upperCase(cFile) + ".DBF (" + why + ").",
+            oApp().cEmpresa);
+    return true;
 }
 
 bool lokDbf(const std::string& cFile, const std::string& cDir) {
@@ -136,5 +242,35 @@ bool addRec(double nSeconds) {
 }
 
 int fArea(const std::string& cAlias) { return workspace().areaOf(cAlias); }
+
+// ---------------------------------------------------------------------------------------------
+// Held errors
+
+HeldErrors::HeldErrors(std::function<bool(const Error&)> which) : which_(std::move(which)) {
+    prev_ = setErrorHandler([this](const Error& e) { return answer(e); });
+}
+
+HeldErrors::~HeldErrors() { setErrorHandler(std::move(prev_)); }
+
+ErrorChoice HeldErrors::answer(const Error& e) {
+    bool hold;
+    if (which_) {
+        hold = which_(e);
+    } else {
+        // What the standard handler settles without the operator (see errorSys).
+        bool settled = e.genCode == gen::kZeroDiv ||
+                       (e.genCode == gen::kOpen && (e.osCode == 32 || e.osCode == 5) &&
+                        e.canDefault) ||
+                       (e.genCode == gen::kAppendLock && e.canDefault);
+        hold = !settled;
+    }
+    if (!hold) return prev_ ? prev_(e) : errorSys(e);
+    errors_.push_back(e);
+    return ErrorChoice::Default;
+}
+
+bool HeldErrors::writeLog() const {
+    return !errors_.empty() && writeErrorLog(errorReport(errors_.back()));
+}
 
 }  // namespace wv

@@ -1,6 +1,7 @@
 // Index rebuilding, the maintenance command and the laying out of a new installation.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -31,24 +32,53 @@ const char kWarning[] =
 const std::vector<std::string> kTables = {"facturas", "det_fact", "concfac", "cliente",
                                           "articulo"};
 
-// The progress texts of the maintenance command, in order, leaving out the given table.
+// The progress texts of the maintenance command, in order, leaving out the given table: each
+// table's pack, then its tags.
 std::vector<std::string> maintenanceTexts(const std::string& without = "") {
     std::vector<std::string> out;
+    auto pack = [&](const char* table) {
+        if (without != table)
+            out.push_back(std::string("COMPACTANDO: .\\DATOS\\") + table + ".DBF");
+    };
     auto box = [&](const char* table, const char* tag, const char* key) {
         if (without != table)
             out.push_back(std::string("INDEXANDO: .\\DATOS\\") + table + ".DBF EN: " + tag +
                           " CON LLAVE: " + key);
     };
+    pack("FACTURAS");
     box("FACTURAS", "numero", "numero");
     box("FACTURAS", "fecha", "dtos(fecha)");
+    pack("DET_FACT");
     box("DET_FACT", "numero", "numero");
+    pack("CONCFAC");
     box("CONCFAC", "id", "id");
     box("CONCFAC", "nombre", "nombre");
+    pack("CLIENTE");
     box("CLIENTE", "id", "id");
     box("CLIENTE", "nombre", "nombre");
+    pack("ARTICULO");
     box("ARTICULO", "id", "id");
     box("ARTICULO", "nombre", "nombre");
     return out;
+}
+
+// The closing stop box of a maintenance that left the given lines' tables as they were.
+std::string notCompleted(const std::string& lines, bool logged = false) {
+    return fromUtf8("El mantenimiento no se completó:\r\n") + fromUtf8(lines) +
+           fromUtf8("\r\nEstas tablas quedaron como estaban; las demás ya están al día.") +
+           (logged ? fromUtf8("\r\nEl detalle de los errores quedó en el archivo Error.log.")
+                   : std::string());
+}
+
+// The texts without the ones given.
+std::vector<std::string> leaveOut(std::vector<std::string> texts,
+                                  const std::vector<std::string>& drop) {
+    for (const std::string& d : drop) {
+        auto it = std::find(texts.begin(), texts.end(), d);
+        EXPECT_NE(it, texts.end()) << d;
+        if (it != texts.end()) texts.erase(it);
+    }
+    return texts;
 }
 
 // The completion notices are alerts titled with the company name: either kind of alert box.
@@ -122,13 +152,13 @@ TEST_F(MaintenanceTest, OrdenaPacksEveryTableAndRebuildsItsTags) {
     ordena();
     EXPECT_EQ(fArea("FACTURAS"), 0);  // every table was closed first
 
-    ASSERT_EQ(op_.shown.size(), 11u);
+    ASSERT_EQ(op_.shown.size(), 16u);
     EXPECT_EQ(op_.shown[0].what, "yesno");
     EXPECT_EQ(progressTexts(), maintenanceTexts());
-    for (size_t i = 1; i < 10; ++i) EXPECT_EQ(op_.shown[i].title, oApp().cEmpresa);
-    EXPECT_TRUE(isAlert(op_.shown[10])) << op_.shown[10].what;
-    EXPECT_EQ(op_.shown[10].text, "Mantenimiento Finalizado...");
-    EXPECT_EQ(op_.shown[10].title, oApp().cEmpresa);
+    for (size_t i = 1; i < 15; ++i) EXPECT_EQ(op_.shown[i].title, oApp().cEmpresa);
+    EXPECT_TRUE(isAlert(op_.shown[15])) << op_.shown[15].what;
+    EXPECT_EQ(op_.shown[15].text, "Mantenimiento Finalizado...");
+    EXPECT_EQ(op_.shown[15].title, oApp().cEmpresa);
     EXPECT_TRUE(dialogs_.empty());
 
     // The deleted records are gone; the others keep their order.
@@ -162,17 +192,20 @@ TEST_F(MaintenanceTest, OrdenaPacksEveryTableAndRebuildsItsTags) {
     EXPECT_EQ(after["config/cfg.dbf"], before["config/cfg.dbf"]);
     EXPECT_EQ(after["config/cfg.cdx"], before["config/cfg.cdx"]);
 
-    // The progress bar follows the records and ends at the count.
-    ASSERT_EQ(op_.positions.size(), 9u);
-    EXPECT_EQ(op_.positions[0].back(), 2u);  // facturas after the pack
-    EXPECT_EQ(op_.positions[5].back(), 11u);  // cliente after the pack
+    // The progress bar follows the records and ends at the count: the pack's at the records it
+    // read, the tags' at the records kept.
+    ASSERT_EQ(op_.positions.size(), 14u);
+    EXPECT_EQ(op_.positions[0], (std::vector<uint32_t>{0, 1, 2, 3, 3}));  // facturas' pack
+    EXPECT_EQ(op_.positions[1].back(), 2u);  // facturas after the pack
+    EXPECT_EQ(op_.positions[8].back(), 12u);  // cliente's pack
+    EXPECT_EQ(op_.positions[9].back(), 11u);  // cliente after the pack
 }
 
 TEST_F(MaintenanceTest, EmptyTableGetsItsTagsAndTheProgressEndsAtZero) {
     op_.answers = {1};
     ordena();
-    ASSERT_EQ(op_.positions.size(), 9u);
-    for (size_t box : {0, 1, 2}) {  // facturas and det_fact are empty
+    ASSERT_EQ(op_.positions.size(), 14u);
+    for (size_t box : {0, 1, 2, 3, 4}) {  // facturas and det_fact are empty
         ASSERT_FALSE(op_.positions[box].empty()) << box;
         EXPECT_EQ(op_.positions[box].back(), 0u) << box;
         for (uint32_t p : op_.positions[box]) EXPECT_EQ(p, 0u) << box;
@@ -181,17 +214,21 @@ TEST_F(MaintenanceTest, EmptyTableGetsItsTagsAndTheProgressEndsAtZero) {
     EXPECT_EQ(tagNames("datos/det_fact.dbf"), std::vector<std::string>{"NUMERO"});
     expectSound("datos/facturas.dbf", "ok: 0 records, 2 tags, 0 keys\n");
     expectSound("datos/det_fact.dbf", "ok: 0 records, 1 tags, 0 keys\n");
-    EXPECT_EQ(op_.positions[3].back(), 4u);  // concfac
+    EXPECT_EQ(op_.positions[6].back(), 4u);  // concfac
 }
 
 TEST_F(MaintenanceTest, ProgressTextNamesTheFileAsPassed) {
     // An extension given is not doubled; keys and names are trimmed; the default directory.
-    fIndexar("concfac.dbf", {{"  id ", "id"}, {"nombre", "nombre"}}, false, ".\\datos\\");
-    fIndexar("datos\\cliente", {{"id", "id"}});
+    EXPECT_TRUE(fIndexar("concfac.dbf", {{"  id ", "id"}, {"nombre", "nombre"}}, false,
+                         ".\\datos\\")
+                    .ok());
+    EXPECT_TRUE(fIndexar("datos\\cliente", {{"id", "id"}}).ok());
     EXPECT_EQ(progressTexts(),
               (std::vector<std::string>{
+                  "COMPACTANDO: .\\DATOS\\CONCFAC.DBF",
                   "INDEXANDO: .\\DATOS\\CONCFAC.DBF EN: id CON LLAVE: id",
                   "INDEXANDO: .\\DATOS\\CONCFAC.DBF EN: nombre CON LLAVE: nombre",
+                  "COMPACTANDO: .\\DATOS\\CLIENTE.DBF",
                   "INDEXANDO: .\\DATOS\\CLIENTE.DBF EN: id CON LLAVE: id",
               }));
     EXPECT_EQ(fArea("CONCFAC"), 0);
@@ -260,13 +297,62 @@ public:
     }
 };
 
-TEST_F(MaintenanceTest, CancelStopsOnlyThatTagAndTheNextMaintenanceRestoresIt) {
+TEST_F(MaintenanceTest, CancelledTagGivesUpItsWholeTableAndTheNextMaintenanceDoesIt) {
+    fillWithDeletedRecords();
+    auto before = snapshot();
     CancellingOperator op;
     op.onUnexpected = [](const ScriptedOperator::Shown& s) {
         if (s.what != "alertbox") ADD_FAILURE() << s.text;
     };
-    op.cancelIn = "INDEXANDO: .\\DATOS\\CLIENTE.DBF EN: nombre CON LLAVE: nombre";
+    op.cancelIn = "INDEXANDO: .\\DATOS\\CLIENTE.DBF EN: id CON LLAVE: id";
     op.at = 5;
+    op.answers = {1};
+    {
+        ScriptedOperator::Scope scope(op);
+        ordena();
+    }
+    // The tag after the cancelled one was not built; the next table was done.
+    std::vector<std::string> texts;
+    for (const auto& s : op.shown)
+        if (s.what == "progress") texts.push_back(s.text);
+    EXPECT_EQ(texts, leaveOut(maintenanceTexts(),
+                              {"INDEXANDO: .\\DATOS\\CLIENTE.DBF EN: nombre CON LLAVE: nombre"}));
+    ASSERT_FALSE(op.shown.empty());
+    EXPECT_EQ(op.shown.back().what, "stop");
+    EXPECT_EQ(op.shown.back().text, notCompleted("  CLIENTE.DBF: cancelado por el usuario\r\n"));
+    EXPECT_EQ(op.shown.back().title, oApp().cEmpresa);
+
+    // The cancelled box stopped building at the record where it was cancelled.
+    ASSERT_EQ(op.positions.size(), 13u);
+    const std::vector<uint32_t>& cancelled = op.positions[9];
+    ASSERT_FALSE(cancelled.empty());
+    EXPECT_EQ(cancelled.back(), 5u) << ::testing::PrintToString(cancelled);
+
+    // cliente is as it was: not packed, its old index with its tags in their places.
+    auto after = snapshot();
+    EXPECT_EQ(after["datos/cliente.dbf"], before["datos/cliente.dbf"]);
+    EXPECT_EQ(after["datos/cliente.cdx"], before["datos/cliente.cdx"]);
+    EXPECT_EQ(tagNames("datos/cliente.dbf"), (std::vector<std::string>{"ID", "NOMBRE"}));
+    EXPECT_EQ(column("datos/cliente.dbf", "ID")[2], "*0003");
+    EXPECT_EQ(column("datos/articulo.dbf", "ID").size(), 9u);
+    expectSound("datos/articulo.dbf", "ok: 9 records, 2 tags, 18 keys\n");
+
+    op_.answers = {1};
+    ordena();
+    EXPECT_EQ(op_.shown.back().text, "Mantenimiento Finalizado...");
+    EXPECT_EQ(column("datos/cliente.dbf", "ID").size(), 11u);
+    expectSound("datos/cliente.dbf", "ok: 11 records, 2 tags, 22 keys\n");
+}
+
+TEST_F(MaintenanceTest, CancelDuringThePackLetsItEndAndGivesUpTheTable) {
+    fillWithDeletedRecords();
+    auto before = snapshot();
+    CancellingOperator op;
+    op.onUnexpected = [](const ScriptedOperator::Shown& s) {
+        if (s.what != "alertbox") ADD_FAILURE() << s.text;
+    };
+    op.cancelIn = "COMPACTANDO: .\\DATOS\\DET_FACT.DBF";
+    op.at = 1;
     op.answers = {1};
     {
         ScriptedOperator::Scope scope(op);
@@ -275,32 +361,24 @@ TEST_F(MaintenanceTest, CancelStopsOnlyThatTagAndTheNextMaintenanceRestoresIt) {
     std::vector<std::string> texts;
     for (const auto& s : op.shown)
         if (s.what == "progress") texts.push_back(s.text);
-    EXPECT_EQ(texts, maintenanceTexts());
+    EXPECT_EQ(texts, leaveOut(maintenanceTexts(),
+                              {"INDEXANDO: .\\DATOS\\DET_FACT.DBF EN: numero CON LLAVE: numero"}));
+    // The pack cannot stop half way: it went through every record before the table was given up.
+    ASSERT_EQ(op.positions.size(), 13u);
+    EXPECT_EQ(op.positions[3], (std::vector<uint32_t>{0, 1, 2, 3, 4, 4}));
     ASSERT_FALSE(op.shown.empty());
-    EXPECT_TRUE(isAlert(op.shown.back()));
-    EXPECT_EQ(op.shown.back().text, "Mantenimiento Finalizado...");
+    EXPECT_EQ(op.shown.back().text, notCompleted("  DET_FACT.DBF: cancelado por el usuario\r\n"));
 
-    // The cancelled box stopped building at the record where it was cancelled.
-    ASSERT_EQ(op.positions.size(), 9u);
-    const std::vector<uint32_t>& cancelled = op.positions[6];
-    ASSERT_GE(cancelled.size(), 2u);
-    for (size_t i = 0; i + 1 < cancelled.size(); ++i) EXPECT_LE(cancelled[i], 5u);
-    EXPECT_EQ(cancelled.back(), 12u) << ::testing::PrintToString(cancelled);
-    EXPECT_EQ(op.positions[5].back(), 12u);
-    EXPECT_EQ(op.positions[5].size(), op.positions[8].size() + 2);  // 12 records against 10
-
-    EXPECT_EQ(tagNames("datos/cliente.dbf"), std::vector<std::string>{"ID"});
-    expectSound("datos/cliente.dbf", "ok: 12 records, 1 tags, 12 keys\n");
-    EXPECT_EQ(tagNames("datos/articulo.dbf"), (std::vector<std::string>{"ID", "NOMBRE"}));
-    expectSound("datos/articulo.dbf", "ok: 10 records, 2 tags, 20 keys\n");
-
-    op_.answers = {1};
-    ordena();
-    EXPECT_EQ(tagNames("datos/cliente.dbf"), (std::vector<std::string>{"ID", "NOMBRE"}));
-    expectSound("datos/cliente.dbf", "ok: 12 records, 2 tags, 24 keys\n");
+    auto after = snapshot();
+    EXPECT_EQ(after["datos/det_fact.dbf"], before["datos/det_fact.dbf"]);
+    EXPECT_EQ(after["datos/det_fact.cdx"], before["datos/det_fact.cdx"]);
+    EXPECT_EQ(column("datos/det_fact.dbf", "CONCEPTO1"),
+              (std::vector<std::string>{"uno", "*dos", "*tres", "cuatro"}));
+    EXPECT_EQ(column("datos/facturas.dbf", "NUMERO"),
+              (std::vector<std::string>{"0000000003", "0000000002"}));
 }
 
-TEST_F(MaintenanceTest, TableInUseElsewhereIsSkipped) {
+TEST_F(MaintenanceTest, TableInUseElsewhereIsSkippedAndNamed) {
     fillWithDeletedRecords();
     OtherStation other([&](OtherStation& s) {
         auto a = WorkArea::open(path("datos/concfac.dbf"), "", true, false);
@@ -314,15 +392,16 @@ TEST_F(MaintenanceTest, TableInUseElsewhereIsSkipped) {
     op_.answers = {1};
     ordena();
 
-    ASSERT_EQ(op_.shown.size(), 10u);
+    ASSERT_EQ(op_.shown.size(), 14u);
     EXPECT_EQ(progressTexts(), maintenanceTexts("CONCFAC"));
-    EXPECT_EQ(op_.shown[4].what, "stop");
-    EXPECT_EQ(op_.shown[4].text,
+    EXPECT_EQ(op_.shown[6].what, "stop");
+    EXPECT_EQ(op_.shown[6].text,
               "La base de datos: CONCFAC.DBF, no puede ser procesada\r\n"
               "llame a su asesor de Informatica...");
-    EXPECT_EQ(op_.shown[4].title, oApp().cEmpresa);
-    EXPECT_TRUE(isAlert(op_.shown[9])) << op_.shown[9].what;
-    EXPECT_EQ(op_.shown[9].text, "Mantenimiento Finalizado...");
+    EXPECT_EQ(op_.shown[6].title, oApp().cEmpresa);
+    EXPECT_EQ(op_.shown[13].what, "stop");
+    EXPECT_EQ(op_.shown[13].text, notCompleted("  CONCFAC.DBF: en uso por otra estación\r\n"));
+    EXPECT_EQ(op_.shown[13].title, oApp().cEmpresa);
     EXPECT_TRUE(dialogs_.empty());
 
     // The table in use keeps its records and its index file; the others were done.
@@ -335,6 +414,226 @@ TEST_F(MaintenanceTest, TableInUseElsewhereIsSkipped) {
     EXPECT_EQ(other.join(), 0);
     expectSound("datos/concfac.dbf", "ok: 4 records, 2 tags, 8 keys\n");
     expectSound("datos/articulo.dbf", "ok: 9 records, 2 tags, 18 keys\n");
+}
+
+// A step whose new file cannot be made fails: a directory stands where the file would go.
+TEST_F(MaintenanceTest, FailedPackOrTagLeavesItsTableAsItWasAndIsNamed) {
+    fillWithDeletedRecords();
+    ASSERT_TRUE(std::filesystem::create_directory(path("datos/det_fact.dbf.wvnew")));
+    ASSERT_TRUE(std::filesystem::create_directory(path("datos/cliente.cdx.wvnew")));
+    auto before = snapshot();
+    op_.answers = {1};
+    ordena();
+
+    // det_fact's pack failed, so none of its tags was tried; cliente was packed, then its first
+    // tag failed and the second was not tried.
+    EXPECT_EQ(progressTexts(),
+              leaveOut(maintenanceTexts(),
+                       {"INDEXANDO: .\\DATOS\\DET_FACT.DBF EN: numero CON LLAVE: numero",
+                        "INDEXANDO: .\\DATOS\\CLIENTE.DBF EN: nombre CON LLAVE: nombre"}));
+    ASSERT_FALSE(op_.shown.empty());
+    EXPECT_EQ(op_.shown.back().what, "stop");
+    EXPECT_EQ(op_.shown.back().text,
+              notCompleted("  DET_FACT.DBF: error al compactar\r\n"
+                           "  CLIENTE.DBF: error al indexar\r\n",
+                           true));
+    // Told once at the end, not by the error dialog; the details are kept for the adviser.
+    EXPECT_TRUE(dialogs_.empty());
+    EXPECT_TRUE(std::filesystem::exists(path("Error.log")));
+
+    // Both keep their records, deleted ones included, and their indexes as they were: cliente's
+    // pack went with the failed tag.
+    auto after = snapshot();
+    for (const char* rel :
+         {"datos/det_fact.dbf", "datos/det_fact.cdx", "datos/cliente.dbf", "datos/cliente.cdx"})
+        EXPECT_EQ(after[rel], before[rel]) << rel;
+    EXPECT_EQ(column("datos/det_fact.dbf", "CONCEPTO1"),
+              (std::vector<std::string>{"uno", "*dos", "*tres", "cuatro"}));
+    EXPECT_FALSE(std::filesystem::exists(path("datos/det_fact.wvswap")));
+    EXPECT_FALSE(std::filesystem::exists(path("datos/cliente.wvswap")));
+    EXPECT_FALSE(std::filesystem::exists(path("datos/cliente.dbf.wvnew")));
+    EXPECT_EQ(column("datos/facturas.dbf", "NUMERO").size(), 2u);
+    EXPECT_EQ(column("datos/concfac.dbf", "ID").size(), 3u);
+    EXPECT_EQ(column("datos/articulo.dbf", "ID").size(), 9u);
+    expectSound("datos/cliente.dbf", "ok: 12 records, 2 tags, 24 keys\n");
+}
+
+TEST_F(MaintenanceTest, AfterARunEachTableHasItsFirstTagFirstAndNothingElseIsLeft) {
+    // concfac's index with its tags the other way round and one of its own after them.
+    std::filesystem::remove(path("datos/concfac.cdx"));
+    withTable("datos/concfac.dbf", [](WorkArea& a) {
+        ASSERT_TRUE(a.createTag({"NOMBRE", "nombre", "", false, false, false}));
+        ASSERT_TRUE(a.createTag({"ID", "id", "", false, false, false}));
+        ASSERT_TRUE(a.createTag({"EXTRA", "nombre+id", "", false, false, false}));
+    });
+    ASSERT_EQ(tagNames("datos/concfac.dbf"), (std::vector<std::string>{"NOMBRE", "ID", "EXTRA"}));
+    fillWithDeletedRecords();
+    op_.answers = {1};
+    ordena();
+    ASSERT_FALSE(op_.shown.empty());
+    EXPECT_EQ(op_.shown.back().text, "Mantenimiento Finalizado...");
+
+    for (const auto& [table, tags] : maintenanceSet()) {
+        std::vector<std::string> names = tagNames("datos/" + table + ".dbf");
+        ASSERT_EQ(names.size(), tags.size()) << table;
+        for (size_t i = 0; i < tags.size(); ++i)
+            EXPECT_EQ(names[i], upperCase(tags[i].name)) << table << " " << i;
+    }
+    expectSound("datos/concfac.dbf", "ok: 3 records, 2 tags, 6 keys\n");
+    for (const auto& e : std::filesystem::directory_iterator(path("datos"))) {
+        std::string ext = lowerCase(e.path().extension().string());
+        EXPECT_TRUE(e.is_regular_file() && (ext == ".dbf" || ext == ".cdx" || ext == ".fpt"))
+            << e.path();
+    }
+}
+
+TEST_F(MaintenanceTest, OpenCatalogueCancelledTagStaysAndIsNamed) {
+    ASSERT_TRUE(netUse("concfac", false, "", ".\\datos\\"));
+    WorkArea* a = workspace().area();
+    CancellingOperator op;
+    op.cancelIn = "INDEXANDO: .\\DATOS\\CONCFAC.DBF EN: id CON LLAVE: id";
+    op.at = 2;
+    IndexResult r;
+    {
+        ScriptedOperator::Scope scope(op);
+        r = fIndexar("CONCFAC", {{"id", "id"}, {"nombre", "nombre"}}, true, ".\\DATOS\\",
+                     "Conc. Facturacion");
+    }
+    EXPECT_EQ(r.outcome, IndexOutcome::Cancelled);
+    EXPECT_EQ(r.tag, "ID");
+    // No completion notice, and no box for the tag after it.
+    ASSERT_EQ(op.shown.size(), 2u);
+    EXPECT_EQ(op.shown[1].what, "stop");
+    EXPECT_EQ(op.shown[1].text,
+              fromUtf8("El mantenimiento a: CONC. FACTURACION\r\n"
+                       " En: .\\datos\\concfac.dbf, no se completó:\r\n"
+                       " el índice ID no se reconstruyó (cancelado por el usuario); éste y los que "
+                       "siguen quedaron como estaban."));
+    EXPECT_EQ(op.shown[1].title, oApp().cEmpresa);
+
+    // Both tags where they were, the cancelled one whole.
+    ASSERT_EQ(workspace().area(), a);
+    workspace().closeAll();
+    EXPECT_EQ(tagNames("datos/concfac.dbf"), (std::vector<std::string>{"ID", "NOMBRE"}));
+    expectSound("datos/concfac.dbf", "ok: 4 records, 2 tags, 8 keys\n");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Opening a table whose index does not hold the application's tags first
+
+class IndexCheckTest : public MaintenanceTest {
+protected:
+    // A new structural index with these tags, in this order.
+    void indexAs(const std::string& rel, const std::vector<std::string>& keys) {
+        std::filesystem::path cdx = path(rel);
+        std::filesystem::remove(cdx.replace_extension(".cdx"));
+        withTable(rel, [&](WorkArea& a) {
+            for (const std::string& k : keys)
+                ASSERT_TRUE(a.createTag({upperCase(k), k, "", false, false, false})) << k;
+        });
+    }
+
+    std::string rebuiltNotice(const std::string& table, const std::string& why) {
+        return fromUtf8("Se reconstruyó el índice de " + table + " (" + why + ").");
+    }
+};
+
+TEST_F(IndexCheckTest, TagsOutOfOrderAreRebuiltWhenAloneAndRefusedWhileShared) {
+    indexAs("datos/concfac.dbf", {"nombre", "id"});
+    withTable("datos/concfac.dbf", [](WorkArea& a) {
+        a.goTo(2);
+        a.table().deleteRecord();
+        a.table().flush();
+    });
+    auto before = snapshot();
+    {
+        // Another area has it open: it cannot be had alone, and no screen goes on with any table.
+        auto other = WorkArea::open(path("datos/concfac.dbf"), "", true, false);
+        ASSERT_TRUE(other);
+        ASSERT_TRUE(netUse("cliente", false, "", ".\\datos\\"));
+        EXPECT_FALSE(netUse("concfac", false, "", ".\\datos\\"));
+        ASSERT_EQ(op_.shown.size(), 1u);
+        EXPECT_EQ(op_.shown[0].what, "stop");
+        EXPECT_EQ(op_.shown[0].text,
+                  fromUtf8("La base de datos: CONCFAC.DBF necesita mantenimiento: sus índices no "
+                           "están completos.\r\nEjecute Utilerias > Mtto. Base Datos cuando nadie "
+                           "esté usando el sistema."));
+        EXPECT_EQ(op_.shown[0].title, oApp().cEmpresa);
+        EXPECT_EQ(fArea("CONCFAC"), 0);
+        EXPECT_EQ(fArea("CLIENTE"), 0);
+        EXPECT_TRUE(dialogs_.empty());
+    }
+    EXPECT_EQ(snapshot(), before);
+
+    // Alone: the index is built again, the operator told once, and the table opened as asked.
+    op_.shown.clear();
+    ASSERT_TRUE(netUse("concfac", false, "", ".\\datos\\"));
+    ASSERT_EQ(op_.shown.size(), 1u);
+    EXPECT_EQ(op_.shown[0].what, "info");
+    EXPECT_EQ(op_.shown[0].text,
+              rebuiltNotice("CONCFAC.DBF", "estaba incompleto o fuera de orden"));
+    EXPECT_EQ(op_.shown[0].title, oApp().cEmpresa);
+    WorkArea* a = workspace().area();
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->alias(), "CONCFAC");
+    EXPECT_TRUE(a->table().shared());
+    EXPECT_EQ(a->order(), 1);
+    EXPECT_EQ(a->orderName(), "ID");
+    workspace().closeAll();
+    EXPECT_EQ(tagNames("datos/concfac.dbf"), (std::vector<std::string>{"ID", "NOMBRE"}));
+    // Only the index: the record marked deleted is still there.
+    EXPECT_EQ(column("datos/concfac.dbf", "ID"),
+              (std::vector<std::string>{"0001", "*0002", "0003", "0004"}));
+    expectSound("datos/concfac.dbf", "ok: 4 records, 2 tags, 8 keys\n");
+
+    op_.shown.clear();
+    ASSERT_TRUE(netUse("concfac", false, "", ".\\datos\\"));
+    EXPECT_TRUE(op_.shown.empty());
+}
+
+TEST_F(IndexCheckTest, MissingDamagedOrShortIndexIsRebuiltTagsAfterTheAppsAreLeftAlone) {
+    std::filesystem::remove(path("datos/cliente.cdx"));
+    indexAs("datos/articulo.dbf", {"id"});
+    indexAs("datos/concfac.dbf", {"id", "nombre", "nombre+id"});
+    // facturas' second tag spoilt in the file: its key expression can no longer be read.
+    std::string cdx = test::readBytes(path("datos/facturas.cdx"));
+    size_t at = cdx.find("dtos(fecha)");
+    ASSERT_NE(at, std::string::npos);
+    cdx[at] = 'x';
+    test::writeBytes(path("datos/facturas.cdx"), cdx);
+    auto before = snapshot();
+
+    ASSERT_TRUE(netUse("concfac", false, "", ".\\datos\\"));
+    EXPECT_TRUE(op_.shown.empty());
+    EXPECT_EQ(workspace().area()->orderName(), "ID");
+    workspace().closeAll();
+    EXPECT_EQ(snapshot()["datos/concfac.cdx"], before["datos/concfac.cdx"]);
+
+    ASSERT_TRUE(netUse("cliente", false, "", ".\\datos\\"));
+    EXPECT_EQ(workspace().area()->orderName(), "ID");
+    ASSERT_TRUE(netUse("facturas", false, "", ".\\datos\\"));
+    EXPECT_EQ(workspace().area()->orderName(), "NUMERO");
+    // Asked for alone, it is rebuilt where it stands and stays alone.
+    ASSERT_TRUE(netUse("articulo", true, "", ".\\datos\\"));
+    EXPECT_FALSE(workspace().area()->table().shared());
+    EXPECT_EQ(workspace().area()->orderName(), "ID");
+    EXPECT_NE(fArea("CLIENTE"), 0);
+    std::vector<std::string> notices;
+    for (const auto& s : op_.shown) notices.push_back(s.what + ": " + s.text);
+    EXPECT_EQ(notices, (std::vector<std::string>{
+                           "info: " + rebuiltNotice("CLIENTE.DBF", "no existía"),
+                           "info: " + rebuiltNotice("FACTURAS.DBF", "estaba dañado"),
+                           "info: " + rebuiltNotice("ARTICULO.DBF",
+                                                    "estaba incompleto o fuera de orden"),
+                       }));
+    EXPECT_TRUE(dialogs_.empty());
+    workspace().closeAll();
+    EXPECT_EQ(tagNames("datos/cliente.dbf"), (std::vector<std::string>{"ID", "NOMBRE"}));
+    EXPECT_EQ(tagNames("datos/articulo.dbf"), (std::vector<std::string>{"ID", "NOMBRE"}));
+    EXPECT_EQ(tagNames("datos/facturas.dbf"), (std::vector<std::string>{"NUMERO", "FECHA"}));
+    expectSound("datos/cliente.dbf", "ok: 12 records, 2 tags, 24 keys\n");
+    expectSound("datos/articulo.dbf", "ok: 10 records, 2 tags, 20 keys\n");
+    expectSound("datos/facturas.dbf", "ok: 0 records, 2 tags, 0 keys\n");
 }
 
 // ---------------------------------------------------------------------------------------------
