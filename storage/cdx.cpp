@@ -1271,7 +1271,10 @@ std::unique_ptr<CdxBag> CdxBag::create(const std::string& path, DbfTable* table,
     b->writeLocks_ = 1;
     b->wrote_ = false;
     b->markedNow_ = true;  // nothing to protect in a new file
-    b->hasMarks_ = true;   // and its keys are known from the start
+    // Its keys are known from the start: it has no tags yet, and a tag is built from every
+    // record there is.
+    b->hasMarks_ = true;
+    b->keyedTo_ = table ? table->recCount() : 0;
     b->initEmpty();
     b->unlockWrite();
     b->tagsLoaded_ = true;
