@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -204,6 +205,29 @@ TEST_F(PreviewTest, OnePageIsPrintedWithoutAsking) {
 
 namespace wv {
 namespace {
+
+// Guardar PDF writes every page to the file the operator chose, not to the printer.
+TEST_F(PreviewTest, SavePdfWritesEveryPageToTheChosenFile) {
+    auto prn = job(3, false);
+    QPointer<TPreview> w = prn->preview();
+    ASSERT_TRUE(w);
+    prn.reset();
+    const std::string saved = dir.file("listado");
+    test::whenModal(
+        [&](QWidget* d) {
+            auto* fd = dynamic_cast<QFileDialog*>(d);
+            ASSERT_NE(fd, nullptr);
+            auto* name = fd->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(name, nullptr);
+            name->setText(QString::fromStdString(saved));
+            QMetaObject::invokeMethod(fd, "accept");
+        },
+        w);
+    action(w, "savePdf")->trigger();
+    EXPECT_EQ(pdfPages(saved + ".pdf"), 3) << "the extension is added";
+    EXPECT_FALSE(fs::exists(out)) << "nothing went to the printer";
+    w->close();
+}
 
 // The page on the screen carries what was drawn on it.
 TEST_F(PreviewTest, TheWindowShowsThePagesInk) {

@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -213,6 +215,9 @@ TPreview::TPreview(PreviewJob job, QWidget* parent)
     bar->addSeparator();
     add("print", "&Imprimir", "Imprimir el documento", QIcon(resourceBitmap("PRINT")),
         {QKeySequence(Qt::CTRL | Qt::Key_P)}, [this] { print(); });
+    add("savePdf", "&Guardar PDF", "Guardar el documento en un archivo PDF",
+        st->standardIcon(QStyle::SP_DialogSaveButton), {QKeySequence(Qt::CTRL | Qt::Key_S)},
+        [this] { askAndSavePdf(); });
     add("exit", "&Salir", "Cerrar la vista previa", st->standardIcon(QStyle::SP_DialogCloseButton),
         {}, [this] { reject(); });
     auto* spacer = new QWidget(bar);
@@ -393,6 +398,40 @@ bool TPreview::printPages(int from, int to) {
         playPage(p, pages_[size_t(n - 1)]);
     }
     return p.end();
+}
+
+// A PDF file laid out as the printer's pages are, so that the recordings land where they would on
+// paper.
+bool TPreview::savePdf(const std::string& file) {
+    if (pages_.empty()) return false;
+    QPrinter pdf(QPrinter::HighResolution);
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    pdf.setOutputFileName(QString::fromStdString(file));
+    pdf.setDocName(qtText(cDocument_));
+    if (printer_) {
+        pdf.setResolution(printer_->resolution());
+        pdf.setFullPage(printer_->fullPage());
+        pdf.setPageLayout(printer_->pageLayout());
+    }
+    QPainter p;
+    if (!p.begin(&pdf)) return false;
+    for (size_t n = 0; n < pages_.size(); ++n) {
+        if (n > 0) pdf.newPage();
+        playPage(p, pages_[n]);
+    }
+    return p.end();
+}
+
+void TPreview::askAndSavePdf() {
+    QString name = qtText(cDocument_.empty() ? std::string("documento") : cDocument_);
+    name.replace(QLatin1Char('/'), QLatin1Char('-'));
+    QString file = QFileDialog::getSaveFileName(
+        this, qtText("Guardar PDF"), QDir::home().filePath(name + QStringLiteral(".pdf")),
+        qtText("Documentos PDF (*.pdf)"), nullptr, QFileDialog::DontUseNativeDialog);
+    if (file.isEmpty()) return;
+    if (!file.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) file += QStringLiteral(".pdf");
+    if (!savePdf(file.toStdString()))
+        msgStop("No fue posible guardar el archivo: " + programText(file));
 }
 
 bool TPreview::eventFilter(QObject* watched, QEvent* event) {

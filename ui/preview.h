@@ -1,6 +1,6 @@
 // The print preview: a maximised window over the pages a printer object recorded (printer.h),
 // one page at a time or two side by side, with first / previous / next / last page, zoom in and
-// out, print and close. Print asks for all pages, the current one or a range and sends the chosen
+// out, print, save as a PDF file and close. Print asks for all pages, the current one or a range and sends the chosen
 // recordings to the printer as one job; a one-page document is printed without asking. The
 // window owns the job: closing it deletes the recordings.
 #pragma once
@@ -66,6 +66,11 @@ public:
     // Pages from..to (1 for the first) to the printer as one job; false when the job could not
     // be started.
     bool printPages(int from, int to);
+
+    // Every page, as the printer would print it, to a PDF file; false when it could not be
+    // written. The Guardar PDF command asks the operator for the file first.
+    bool savePdf(const std::string& file);
+    void askAndSavePdf();
 
     // Closing deletes the recordings.
     void done(int r) override;
