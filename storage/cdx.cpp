@@ -1003,12 +1003,20 @@ void CdxBag::repair() {
     freeHead_ = 0;
     freed_.clear();
     nextEof_ = 0;
+    bool ok = true;
     for (CdxTag* t : order_) {
         if (t->custom() || !t->expr_) continue;
-        if (!buildTag(t, {}, 0, t->root_, &keep)) break;
+        if (!(ok = buildTag(t, {}, 0, t->root_, &keep))) break;
     }
     ++gen_;
     for (auto& t : tags_) t->forgetPages();
+    repairing_ = false;
+    if (!ok) {
+        // The failure was raised; the marks stay on disk as they are (this lock's closing
+        // write is left out), and the next station tries again.
+        repairFailed_ = true;
+        return;
+    }
     marked_.clear();
     busy_ = false;
     pendingBeyond_ = keep;
@@ -1167,7 +1175,12 @@ void CdxBag::unlockWrite() {
     }
     busy_ = false;
     if (shared_ && wrote_) ++counter_;
-    if (wrote_ || marksOff || headerDirty_ || freeHead_ != diskFreeHead_) writeHead();
+    if (repairFailed_) {
+        repairFailed_ = false;
+        parseMarks();  // as they stand on disk
+    } else if (wrote_ || marksOff || headerDirty_ || freeHead_ != diskFreeHead_) {
+        writeHead();
+    }
     trimCaches();
     if (shared_) file_->unlock(lockOffset_, 1);
     wrote_ = false;

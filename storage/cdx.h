@@ -315,6 +315,7 @@ private:
     bool markedNow_ = false;        // this write lock's changes are covered by a mark on disk
     bool singlePages_ = false;      // the pages being flushed are one per tag: no mark needed
     bool repairing_ = false;
+    bool repairFailed_ = false;
     bool tagsLoaded_ = false;
     std::unique_ptr<CdxBag> pending_;  // the side bag of a rewrite waiting for its swap
 };
