@@ -297,24 +297,32 @@ public:
     }
 };
 
-TEST_F(MaintenanceTest, CancelledTagGivesUpItsWholeTableAndTheNextMaintenanceDoesIt) {
-    fillWithDeletedRecords();
-    auto before = snapshot();
-    CancellingOperator op;
+// A maintenance run whose operator presses Cancelar in the named box at the given position; the
+// texts of the progress boxes shown.
+std::vector<std::string> cancelledRun(CancellingOperator& op, const std::string& box, uint32_t at) {
     op.onUnexpected = [](const ScriptedOperator::Shown& s) {
         if (s.what != "alertbox") ADD_FAILURE() << s.text;
     };
-    op.cancelIn = "INDEXANDO: .\\DATOS\\CLIENTE.DBF EN: id CON LLAVE: id";
-    op.at = 5;
+    op.cancelIn = box;
+    op.at = at;
     op.answers = {1};
     {
         ScriptedOperator::Scope scope(op);
         ordena();
     }
-    // The tag after the cancelled one was not built; the next table was done.
     std::vector<std::string> texts;
     for (const auto& s : op.shown)
         if (s.what == "progress") texts.push_back(s.text);
+    return texts;
+}
+
+TEST_F(MaintenanceTest, CancelledTagGivesUpItsWholeTableAndTheNextMaintenanceDoesIt) {
+    fillWithDeletedRecords();
+    auto before = snapshot();
+    CancellingOperator op;
+    std::vector<std::string> texts =
+        cancelledRun(op, "INDEXANDO: .\\DATOS\\CLIENTE.DBF EN: id CON LLAVE: id", 5);
+    // The tag after the cancelled one was not built; the next table was done.
     EXPECT_EQ(texts, leaveOut(maintenanceTexts(),
                               {"INDEXANDO: .\\DATOS\\CLIENTE.DBF EN: nombre CON LLAVE: nombre"}));
     ASSERT_FALSE(op.shown.empty());
@@ -348,19 +356,7 @@ TEST_F(MaintenanceTest, CancelDuringThePackLetsItEndAndGivesUpTheTable) {
     fillWithDeletedRecords();
     auto before = snapshot();
     CancellingOperator op;
-    op.onUnexpected = [](const ScriptedOperator::Shown& s) {
-        if (s.what != "alertbox") ADD_FAILURE() << s.text;
-    };
-    op.cancelIn = "COMPACTANDO: .\\DATOS\\DET_FACT.DBF";
-    op.at = 1;
-    op.answers = {1};
-    {
-        ScriptedOperator::Scope scope(op);
-        ordena();
-    }
-    std::vector<std::string> texts;
-    for (const auto& s : op.shown)
-        if (s.what == "progress") texts.push_back(s.text);
+    std::vector<std::string> texts = cancelledRun(op, "COMPACTANDO: .\\DATOS\\DET_FACT.DBF", 1);
     EXPECT_EQ(texts, leaveOut(maintenanceTexts(),
                               {"INDEXANDO: .\\DATOS\\DET_FACT.DBF EN: numero CON LLAVE: numero"}));
     // The pack cannot stop half way: it went through every record before the table was given up.
