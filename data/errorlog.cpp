@@ -241,7 +241,7 @@ ErrorLogFacts currentErrorLogFacts() {
     f.bits = std::to_string(sizeof(void*) * 8);
     if (!exe.empty()) {
         std::ifstream in(exe, std::ios::binary | std::ios::ate);
-        if (in) f.exeSize = transform(Value::number(double(in.tellg())), "9,999,999 bytes");
+        if (in) f.exeSize = transform(Value::number(double(in.tellg())), "999,999,999 bytes");
     }
     f.elapsed = elapsedSinceStart();
     DateTime n = now();

@@ -297,7 +297,8 @@ TEST_F(ErrorLog, FactsFromThisMachine) {
     };
     EXPECT_EQ(std::filesystem::path(toUtf8(f.exePath)).filename(), "wv_data_tests");
     EXPECT_EQ(f.bits, std::to_string(sizeof(void*) * 8));
-    EXPECT_TRUE(whole(f.exeSize, R"([ 0-9,*]{9} bytes)")) << f.exeSize;
+    // Room for a program of hundreds of megabytes: never the asterisks of a number too wide.
+    EXPECT_TRUE(whole(f.exeSize, R"([ 0-9,]{11} bytes)")) << f.exeSize;
     EXPECT_TRUE(whole(f.elapsed, R"(\d\d+:\d\d:\d\d)")) << f.elapsed;
     EXPECT_EQ(f.date, dtoc(today()));
     EXPECT_TRUE(whole(f.time, R"(\d\d:\d\d:\d\d)")) << f.time;
