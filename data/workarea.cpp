@@ -355,12 +355,8 @@ bool WorkArea::Rebuild::addTag(const CdxBag::TagDef& def,
 bool WorkArea::Rebuild::commit() {
     if (failed_ || done_) return false;
     DbfTable& t = *area_.table_;
-    if (!side_ && packed_ && area_.bag_ && !area_.bag_->damagedTags().empty()) {
-        // The index could not be made again for the packed table without dropping them.
-        std::string names;
-        for (const auto& d : area_.bag_->damagedTags()) names += (names.empty() ? "" : ", ") + d.first;
-        raiseDriverError(gen::kCorruption, 1012, "Se detectó corrupción", false, false, 0,
-                         area_.bag_->path(), "órdenes dañados que no se pueden rehacer: " + names);
+    // The index made again for the packed table would drop tags that could not be loaded.
+    if (!side_ && packed_ && area_.bag_ && area_.bag_->refuseDamaged()) {
         giveUp();
         return false;
     }

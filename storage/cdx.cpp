@@ -928,9 +928,15 @@ void CdxBag::markBusy() {
 bool CdxBag::marksNeedRepair() {
     if (busy_) return true;
     for (uint32_t r : marked_)
-        if (std::find(mine_.begin(), mine_.end(), r) == mine_.end()) return true;
+        if (!isMine(r)) return true;
     return false;
 }
+
+bool CdxBag::isMine(uint32_t rec) const {
+    return std::find(mine_.begin(), mine_.end(), rec) != mine_.end();
+}
+
+bool CdxBag::atWork(uint32_t rec) { return isMine(rec) || table_->recordLockedElsewhere(rec); }
 
 bool CdxBag::registerRecord(uint32_t rec) {
     if (std::find(marked_.begin(), marked_.end(), rec) == marked_.end()) {
@@ -941,7 +947,7 @@ bool CdxBag::registerRecord(uint32_t rec) {
         }
         marked_.push_back(rec);
     }
-    if (std::find(mine_.begin(), mine_.end(), rec) == mine_.end()) mine_.push_back(rec);
+    if (!isMine(rec)) mine_.push_back(rec);
     markedNow_ = true;
     writeHead();
     return true;
@@ -963,12 +969,10 @@ void CdxBag::settleAppends() {
     }
     keyedTo_ = std::min(keyedTo_, count);
     for (uint32_t r = keyedTo_ + 1; r <= count; ++r) {
-        if (std::find(mine_.begin(), mine_.end(), r) != mine_.end() ||
-            table_->recordLockedElsewhere(r)) {
+        if (atWork(r))
             pendingBeyond_.push_back(r);
-            continue;
-        }
-        ensureKeyed(r);
+        else
+            ensureKeyed(r);
     }
     settledTo_ = count;
 }
@@ -978,7 +982,7 @@ void CdxBag::ensureKeyed(uint32_t rec) {
     if (table_->readRaw(rec, 1, raw.data()) != 1) return;
     std::vector<uint8_t> key;
     for (CdxTag* t : order_) {
-        if (t->custom() || !t->expr_) continue;
+        if (!t->maintained()) continue;
         key.resize(size_t(t->keyLen_));
         bool forOk = true;
         evalKey(t, raw.data(), rec, key.data(), &forOk);
@@ -997,19 +1001,11 @@ void CdxBag::repair() {
     keyedTo_ = std::min(keyedTo_, count);
     std::vector<uint32_t> keep;
     for (uint32_t r = keyedTo_ + 1; r <= count; ++r)
-        if (std::find(mine_.begin(), mine_.end(), r) != mine_.end() ||
-            table_->recordLockedElsewhere(r))
-            keep.push_back(r);
+        if (atWork(r)) keep.push_back(r);
     freeHead_ = 0;
     freed_.clear();
     nextEof_ = 0;
-    bool ok = true;
-    for (CdxTag* t : order_) {
-        if (t->custom() || !t->expr_) continue;
-        if (!(ok = buildTag(t, {}, 0, t->root_, &keep))) break;
-    }
-    ++gen_;
-    for (auto& t : tags_) t->forgetPages();
+    bool ok = rebuildInPlace({}, 0, &keep);
     repairing_ = false;
     if (!ok) {
         // The failure was raised; the marks stay on disk as they are (this lock's closing
@@ -1022,7 +1018,6 @@ void CdxBag::repair() {
     pendingBeyond_ = keep;
     settledTo_ = count;
     wrote_ = true;
-    repairing_ = false;
 }
 
 // A writer's mark can only be seen by someone else once the writer is gone, or while it holds a
@@ -1032,7 +1027,7 @@ void CdxBag::checkVersion() {
     uint8_t h[kPageSize];
     if (file_->readAt(0, h, kPageSize) != kPageSize)
         cdxDamage("comprobando la versión del índice", "lectura corta");
-    uint32_t head = le32(h + 4), counter = be32(h + 8);
+    uint32_t head = le32(h + th::kFreeList), counter = be32(h + th::kCounter);
     if (head != diskFreeHead_ || counter != counter_) {
         diskFreeHead_ = freeHead_ = head;
         counter_ = counter;
@@ -1681,14 +1676,9 @@ bool CdxBag::rebuild(const std::function<bool(uint32_t, uint32_t)>& progress, ui
     if (refuseDamaged()) return false;
     if (shared_) {
         if (!lockWrite()) return false;
-        bool ok = true;
-        for (CdxTag* t : order_) {
-            if (t->custom() || !t->expr_) continue;
-            if (!(ok = buildTag(t, progress, every, t->root_))) break;
-            t->forgetPages();
-            t->cur_ = CdxEntry();
-        }
-        ++gen_;
+        bool ok = rebuildInPlace(progress, every, nullptr);
+        for (CdxTag* t : order_)
+            if (t->maintained()) t->cur_ = CdxEntry();
         unlockWrite();
         return ok;
     }
@@ -1708,6 +1698,18 @@ bool CdxBag::rebuild(const std::function<bool(uint32_t, uint32_t)>& progress, ui
     return adopt(std::move(side), path_) && why.empty();
 }
 
+bool CdxBag::rebuildInPlace(const std::function<bool(uint32_t, uint32_t)>& progress,
+                            uint32_t every, const std::vector<uint32_t>* skip) {
+    bool ok = true;
+    for (CdxTag* t : order_) {
+        if (!t->maintained()) continue;
+        if (!(ok = buildTag(t, progress, every, t->root_, skip))) break;
+    }
+    ++gen_;
+    for (CdxTag* t : order_) t->forgetPages();
+    return ok;
+}
+
 std::unique_ptr<CdxBag> CdxBag::buildSide(FileSwap& swap, const std::vector<TagDef>& defs,
                                           const std::function<bool(uint32_t, uint32_t)>& progress,
                                           uint32_t every) {
@@ -1725,12 +1727,11 @@ std::unique_ptr<CdxBag> CdxBag::buildSide(FileSwap& swap, const std::vector<TagD
 void CdxBag::recordChanging(DbfTable& t, uint32_t recno, bool appended) {
     // A record this area appended is keyed by it at its first write; until then no one else
     // keys it (see settleAppends).
-    if (appended && std::find(mine_.begin(), mine_.end(), recno) == mine_.end())
-        mine_.push_back(recno);
+    if (appended && !isMine(recno)) mine_.push_back(recno);
     const char* rec = appended ? nullptr : t.recordBuffer();
     for (CdxTag* tag : order_) {
         tag->saved_ = false;
-        if (tag->custom() || !tag->expr_ || !rec) continue;
+        if (!tag->maintained() || !rec) continue;
         tag->savedKey_.resize(size_t(tag->keyLen_));
         evalKey(tag, rec, t.recNo(), tag->savedKey_.data(), &tag->savedFor_);
         tag->saved_ = true;
@@ -1750,7 +1751,7 @@ bool CdxBag::writeRecord(DbfTable& t, uint32_t recno, bool appended,
     const char* rec = t.recordBuffer();
     if (!rec) return false;
     for (CdxTag* tag : order_) {
-        if (tag->custom() || !tag->expr_) continue;
+        if (!tag->maintained()) continue;
         if (!appended && !tag->saved_) continue;
         Change c{tag, std::vector<uint8_t>(size_t(tag->keyLen_)), false, false};
         bool forOk = true;
@@ -1789,12 +1790,6 @@ bool CdxBag::writeRecord(DbfTable& t, uint32_t recno, bool appended,
     }
     unlockWrite();
     return ok;
-}
-
-bool CdxBag::maintained() const {
-    for (CdxTag* t : order_)
-        if (!t->custom() && t->expr_) return true;
-    return false;
 }
 
 bool CdxBag::prepareRewrite(DbfTable&, FileSwap& swap) {

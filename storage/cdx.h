@@ -65,6 +65,8 @@ public:
     uint8_t options() const { return options_; }
     bool unique() const { return options_ & kUnique; }
     bool custom() const { return options_ & kCustom; }
+    // Whether record changes update the tag (not custom, and its expressions fit the table).
+    bool maintained() const { return !custom() && expr_; }
     bool descending() const { return descending_; }
     char keyType() const { return keyType_; }
     uint8_t padByte() const { return keyType_ == 'C' ? ' ' : 0; }
@@ -189,6 +191,9 @@ public:
     const std::vector<CdxTag*>& tags() const { return order_; }
     CdxTag* tag(const std::string& name) const;
     int tagNumber(const std::string& name) const;  // 1-based, 0 when absent
+    // True, with the error raised naming them, when tags listed in the directory could not be
+    // loaded: a new index made from the loaded ones would drop them for good.
+    bool refuseDamaged();
     // Tags listed in the directory that could not be loaded, with the reason.
     const std::vector<std::pair<std::string, std::string>>& damagedTags() const {
         return damaged_;
@@ -268,8 +273,6 @@ private:
     void addToDirectory(CdxTag* t);
     void sortOrder();
     bool evalKey(CdxTag* t, const char* rec, uint32_t recno, uint8_t* out, bool* forOk);
-    bool maintained() const;
-    bool refuseDamaged();
     // Change marks (see cdx.cpp).
     void parseMarks();
     void storeMarks();
@@ -278,6 +281,13 @@ private:
     bool marksNeedRepair();
     bool registerRecord(uint32_t rec);
     void repair();
+    // Every maintained tag built again where it stands, records in skip left out; false when a
+    // build failed (raised) or was stopped.
+    bool rebuildInPlace(const std::function<bool(uint32_t, uint32_t)>& progress, uint32_t every,
+                        const std::vector<uint32_t>* skip);
+    bool isMine(uint32_t rec) const;
+    // A record whose writer is still at work: this area's own, or locked elsewhere.
+    bool atWork(uint32_t rec);
     void settleAppends();
     void ensureKeyed(uint32_t rec);
 

@@ -900,7 +900,6 @@ bool DbfTable::append(bool releaseLocks) {
     return true;
 }
 
-// Delete and recall: the deletion flag changes under the same checks as a field.
 // The memos a written record no longer refers to go back to the memo file's free space.
 void DbfTable::releaseMemos() {
     for (const auto& [i, onDisk] : memoSlots_) {
@@ -914,6 +913,7 @@ void DbfTable::releaseMemos() {
     memoSlots_.clear();
 }
 
+// Delete and recall: the deletion flag changes under the same checks as a field.
 bool DbfTable::setDeletionFlag(char flag) {
     if (!file_) return false;
     if (eof_) return true;
@@ -968,17 +968,17 @@ bool DbfTable::rewrite(bool keepLive, const std::function<void(uint32_t, uint32_
         swap->abort();
         return false;
     }
-    if (observer_ && !observer_->prepareRewrite(*this, *swap)) {
+    auto giveUp = [&] {
         rewriteDone(false);
-        observer_->finishRewrite(*this, false);
+        if (observer_) observer_->finishRewrite(*this, false);
         swap->abort();
         return false;
-    }
+    };
+    if (observer_ && !observer_->prepareRewrite(*this, *swap)) return giveUp();
     bool renamed = false;
     bool ok = swap->commit(&why, &renamed);
     if (!ok && !renamed) {
-        rewriteDone(false);
-        if (observer_) observer_->finishRewrite(*this, false);
+        giveUp();
         raise(gen::kWrite, 1011, kWriteErr, false, false, 0, why);
         return false;
     }
@@ -1018,6 +1018,13 @@ bool DbfTable::rewriteInto(FileSwap& swap, bool keepLive,
         std::string memoSide = swap.add(memo_->path());
         if (memoSide.empty() || !memo_->beginPack(memoSide)) return failWrite();
     }
+    // Any way out before the switch gives the memo's new file up.
+    struct MemoGuard {
+        MemoFile* memo;
+        ~MemoGuard() {
+            if (memo) memo->abortPack();
+        }
+    } memoGuard{memo_.get()};
     std::vector<size_t> memoFields;
     for (size_t i = 0; i < fields_.size(); ++i)
         if (isMemoType(fields_[i].type, fields_[i].len, hdr_[kHdrVersion])) memoFields.push_back(i);
@@ -1037,7 +1044,6 @@ bool DbfTable::rewriteInto(FileSwap& swap, bool keepLive,
         uint32_t n = std::min(per, total - k + 1);
         uint32_t got = readRaw(k, n, chunk.data());
         if (got < n) {
-            if (memo_) memo_->abortPack();
             raise(gen::kRead, 1010, kReadErr, false, false, 0,
                   "leyendo el registro " + std::to_string(k + got));
             return false;
@@ -1049,23 +1055,16 @@ bool DbfTable::rewriteInto(FileSwap& swap, bool keepLive,
                     const FieldInfo& f = fields_[fi];
                     uint32_t block = 0, nb = 0;
                     if (!MemoFile::parseRef(rec + f.offset, f.len, &block)) {
-                        memo_->abortPack();
                         raise(gen::kCorruption, 1012, kCorrupt, false, false, 0,
                               "registro " + std::to_string(k) + ", campo " + f.name);
                         return false;
                     }
-                    if (block && !memo_->packCopy(block, &nb)) {
-                        memo_->abortPack();
-                        return false;
-                    }
+                    if (block && !memo_->packCopy(block, &nb)) return false;
                     MemoFile::formatRef(nb, rec + f.offset, f.len);
                 }
                 ++kept;
                 outBuf.insert(outBuf.end(), rec, rec + recordLen_);
-                if (outBuf.size() >= 65536 && !flushOut()) {
-                    if (memo_) memo_->abortPack();
-                    return failWrite();
-                }
+                if (outBuf.size() >= 65536 && !flushOut()) return failWrite();
             }
             if (progress && every && ++sinceProgress == every) {
                 progress(k, total);
@@ -1075,19 +1074,15 @@ bool DbfTable::rewriteInto(FileSwap& swap, bool keepLive,
     }
     if (progress && sinceProgress) progress(total, total);
     // The new header: the kept count, today's date, the end-of-file byte after the records.
-    uint8_t hdr[32];
-    std::memcpy(hdr, hdr_, 32);
-    headerDate(hdr + kHdrDate);
-    putLe32(hdr + kHdrCount, kept);
-    std::memcpy(head.data(), hdr, 32);
+    std::memcpy(head.data(), hdr_, 32);
+    headerDate(head.data() + kHdrDate);
+    putLe32(head.data() + kHdrCount, kept);
     outBuf.push_back(char(0x1A));
     bool ok = flushOut() && out->writeAt(0, head.data(), head.size()) && out->sync();
-    if (!ok || (memo_ && !memo_->finishPack())) {
-        if (memo_) memo_->abortPack();
-        return failWrite();
-    }
+    if (!ok || (memo_ && !memo_->finishPack())) return failWrite();
     // From here the table works on the new file; rewriteDone settles which one it keeps.
-    std::memcpy(hdr_, hdr, 32);
+    memoGuard.memo = nullptr;
+    std::memcpy(hdr_, head.data(), 32);
     rewriteOld_ = std::move(file_);
     rewriteOldCount_ = count_;
     file_ = std::move(out);
@@ -1102,7 +1097,6 @@ void DbfTable::rewriteDone(bool committed) {
     if (committed) {
         rewriteOld_.reset();
     } else {
-        std::string side = file_->path();
         file_ = std::move(rewriteOld_);
         count_ = rewriteOldCount_;
         uint8_t h[32];
