@@ -892,8 +892,9 @@ void CdxBag::parseMarks() {
     for (size_t i = 0; i < n; ++i) marked_.push_back(le32(m + 12 + 4 * i));
 }
 
+// Every write of the first page carries the marks: an index made before them (or by another
+// program) gets them at its first write, and from then on its fresh appends are followed.
 void CdxBag::storeMarks() {
-    if (!hasMarks_ && !busy_ && marked_.empty() && !settledTo_) return;  // leave a foreign file be
     uint8_t* m = head_ + kMarkAt;
     std::memset(m, 0, 12 + 4 * kMarkMax);
     std::memcpy(m, kMarkMagic, 4);

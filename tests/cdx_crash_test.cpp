@@ -111,6 +111,32 @@ TEST_F(CrashTest, AnAppendCutOffBeforeItsKeysIsKeyedByTheNextWriter) {
     EXPECT_TRUE(a->seek(Value(std::string("R00301"))));
 }
 
+TEST_F(CrashTest, AnIndexMadeBeforeTheMarksGetsThemAtItsFirstWrite) {
+    std::string cdx = dir.file("t.cdx");
+    std::string bytes = readBytes(cdx);
+    std::memset(&bytes[300], 0, 200);  // as an index made by an earlier version or another program
+    writeBytes(cdx, bytes);
+    {
+        // A key amid the others: one page per tag changes, so no busy mark is needed.
+        auto a = area();
+        ASSERT_TRUE(a->table().append());
+        a->put("ID", Value(std::string("R0029Z")));
+        a->table().unlockAll();
+    }
+    ASSERT_EQ(readBytes(cdx).compare(300, 4, "WVcx"), 0);
+    // From then on an append cut off before its keys is found like any other.
+    dieAfter([&] {
+        WorkArea* a = area().release();
+        a->table().append();
+    });
+    {
+        auto a = area();
+        ASSERT_TRUE(a->table().append());
+        a->table().unlockAll();
+    }
+    expectSound();
+}
+
 TEST_F(CrashTest, AnAppendStillAtWorkElsewhereIsLeftToItsWriter) {
     auto slow = area();
     ASSERT_TRUE(slow->table().append());  // locked, blank, not yet keyed
