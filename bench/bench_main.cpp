@@ -20,6 +20,8 @@
 
 #include "runtime/date.h"
 #include "runtime/error.h"
+#include "data/netuse.h"
+#include "data/tables.h"
 #include "data/workarea.h"
 #include "storage/dbf.h"
 
@@ -368,6 +370,179 @@ double sqliteAppendIndexed(const std::string& sql, uint32_t n) {
     return s;
 }
 
+
+// --- catalog_open: the customer catalogue opened in name order, as its browser first shows it:
+// the first screenful of rows (code and name) and the footer's key count, the open included.
+
+// Names spread over the alphabet: two surnames, a given name and an initial, picked by hashes
+// of the record number (some names repeat, as they do in a real catalogue).
+std::string customerName(uint32_t i) {
+    static const char* const kSurnames[] = {
+        "ACOSTA",   "AGUILAR",   "ALVAREZ",  "BARRERA",  "BENITEZ",  "CAMACHO", "CASTILLO",
+        "CHAVEZ",   "CRUZ",      "DELGADO",  "DIAZ",     "ESPINOZA", "ESTRADA", "FERNANDEZ",
+        "FLORES",   "GARCIA",    "GOMEZ",    "GUERRERO", "HERNANDEZ", "HERRERA", "IBARRA",
+        "IGLESIAS", "JIMENEZ",   "JUAREZ",   "KURI",     "LARA",     "LOPEZ",   "LUNA",
+        "MARTINEZ", "MENDOZA",   "MORALES",  "NAVARRO",  "NUNEZ",    "OCHOA",   "ORTIZ",
+        "PEREZ",    "PINEDA",    "QUINTERO", "QUIROZ",   "RAMIREZ",  "REYES",   "RODRIGUEZ",
+        "SALAZAR",  "SANCHEZ",   "TORRES",   "TREVINO",  "URIBE",    "VARGAS",  "VAZQUEZ",
+        "WONG",     "XOLALPA",   "YANEZ",    "ZAMORA",   "ZUNIGA"};
+    static const char* const kGiven[] = {
+        "ADRIANA", "ALBERTO", "BEATRIZ", "CARLOS",  "CLAUDIA", "DANIEL",  "ELENA",  "FERNANDO",
+        "GABRIELA", "GUSTAVO", "HUGO",   "ISABEL",  "JAVIER",  "JORGE",   "KARLA",  "LAURA",
+        "LUIS",    "MARIA",   "MIGUEL",  "NORMA",   "OSCAR",   "PATRICIA", "RAUL", "ROSA",
+        "SERGIO",  "SOFIA",   "TERESA",  "VICTOR",  "XIMENA",  "YOLANDA", "ZOE"};
+    constexpr uint32_t nS = sizeof kSurnames / sizeof *kSurnames;
+    constexpr uint32_t nG = sizeof kGiven / sizeof *kGiven;
+    uint64_t h = uint64_t(i) * 0x9E3779B97F4A7C15ULL;
+    h ^= h >> 29;
+    std::string n = kSurnames[h % nS];
+    n += ' ';
+    n += kSurnames[(h >> 8) % nS];
+    n += ' ';
+    n += kGiven[(h >> 16) % nG];
+    n += ' ';
+    n += char('A' + (h >> 24) % 26);
+    n += '.';
+    return n;
+}
+
+// A four-character code in base 36 (the field is four wide: codes past 36^4 come round again).
+std::string customerId(uint32_t i) {
+    static const char kDigits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    std::string id(4, '0');
+    for (int k = 3; k >= 0; --k, i /= 36) id[size_t(k)] = kDigits[i % 36];
+    return id;
+}
+
+struct Customer {
+    std::string id, nombre, domicilio, ciudad, cp, telefonos, rfc;
+};
+
+Customer customerFor(uint32_t i) {
+    Customer c;
+    c.id = customerId(i);
+    c.nombre = customerName(i);
+    c.domicilio = "CALLE " + std::to_string(i % 997) + " NUM. " + std::to_string(i % 311 + 1);
+    c.ciudad = "CIUDAD " + std::to_string(i % 181);
+    char cp[8];
+    std::snprintf(cp, sizeof cp, "%05u", 10000 + i % 89999);
+    c.cp = cp;
+    c.telefonos = "55 " + std::to_string(10000000 + i % 89999999);
+    c.rfc = c.nombre.substr(0, 4) + std::to_string(800101 + i % 200000);
+    return c;
+}
+
+// The catalogue's table (data/tables.h) with its two tags, and the same rows in SQLite with an
+// index on the name.
+void makeCustomerTables(const std::string& dir, const std::string& sql, uint32_t n) {
+    const wv::TableSpec* layout = wv::tableSpec("cliente");
+    if (!layout) die("no cliente table");
+    std::string dbf = dir + "/cliente.dbf";
+    {
+        auto t = wv::DbfTable::create(dbf, layout->fields);
+        if (!t) die("cannot create " + dbf);
+        for (uint32_t i = 1; i <= n; ++i) {
+            Customer c = customerFor(i);
+            t->append();
+            t->put(0, wv::Value(c.id));
+            t->put(1, wv::Value(c.nombre));
+            t->put(2, wv::Value(c.domicilio));
+            t->put(3, wv::Value(c.ciudad));
+            t->put(4, wv::Value(c.cp));
+            t->put(5, wv::Value(std::string("MEXICO")));
+            t->put(6, wv::Value(c.telefonos));
+            t->put(7, wv::Value(c.rfc));
+        }
+    }
+    {
+        std::filesystem::remove(dir + "/cliente.cdx");
+        auto a = wv::WorkArea::open(dbf, "", false, false);
+        if (!a) die("cannot open " + dbf);
+        for (const wv::TagSpec& tag : layout->tags)
+            if (!a->createTag({tag.name, tag.key, "", false, false, false}))
+                die("cannot build tag " + tag.name);
+    }
+    std::filesystem::remove(sql);
+    std::filesystem::remove(sql + "-wal");
+    std::filesystem::remove(sql + "-shm");
+    sqlite3* db = openSqlite(sql);
+    exec(db,
+         "CREATE TABLE cliente(id TEXT, nombre TEXT, domicilio TEXT, ciudad_edo TEXT, cp TEXT,"
+         " pais TEXT, telefonos TEXT, rfc TEXT, observacio TEXT)");
+    exec(db, "BEGIN");
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO cliente VALUES(?,?,?,?,?,'MEXICO',?,?,'')", -1, &st,
+                       nullptr);
+    for (uint32_t i = 1; i <= n; ++i) {
+        Customer c = customerFor(i);
+        sqlite3_bind_text(st, 1, c.id.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, c.nombre.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 3, c.domicilio.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 4, c.ciudad.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 5, c.cp.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 6, c.telefonos.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 7, c.rfc.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(st) != SQLITE_DONE) die("sqlite insert failed");
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+    exec(db, "COMMIT");
+    exec(db, "CREATE INDEX cliente_nombre ON cliente(nombre)");
+    sqlite3_close(db);
+}
+
+constexpr int kScreenRows = 30;
+
+struct Screenful {
+    std::vector<std::pair<std::string, std::string>> rows;  // code and name, trimmed
+    uint32_t count = 0;
+};
+
+std::string trimRight(std::string s) {
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    return s;
+}
+
+double oursCatalogOpen(const std::string& dir, Screenful* out) {
+    Screenful s;
+    double t = seconds([&] {
+        if (!wv::netUse("cliente", false, "", dir + "/")) die("cannot open cliente");
+        wv::WorkArea* a = wv::workspace().area();
+        if (!a->setOrder("nombre")) die("no nombre tag");
+        a->goTop();
+        for (int r = 0; r < kScreenRows && !a->eof(); ++r) {
+            s.rows.emplace_back(trimRight(a->get("ID").text()), trimRight(a->get("NOMBRE").text()));
+            a->skip(1);
+        }
+        s.count = a->keyCount();
+        wv::workspace().closeArea();
+    });
+    *out = std::move(s);
+    return t;
+}
+
+double sqliteCatalogOpen(const std::string& sql, Screenful* out) {
+    Screenful s;
+    double t = seconds([&] {
+        sqlite3* db = nullptr;
+        if (sqlite3_open(sql.c_str(), &db) != SQLITE_OK) die("cannot open " + sql);
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(db, "SELECT id, nombre FROM cliente ORDER BY nombre LIMIT 30", -1,
+                           &st, nullptr);
+        while (sqlite3_step(st) == SQLITE_ROW)
+            s.rows.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)),
+                                reinterpret_cast<const char*>(sqlite3_column_text(st, 1)));
+        sqlite3_finalize(st);
+        sqlite3_prepare_v2(db, "SELECT COUNT(*) FROM cliente", -1, &st, nullptr);
+        if (sqlite3_step(st) != SQLITE_ROW) die("sqlite count failed");
+        s.count = uint32_t(sqlite3_column_int64(st, 0));
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+    });
+    *out = std::move(s);
+    return t;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -384,7 +559,7 @@ int main(int argc, char** argv) {
             std::printf(
                 "usage: wvestor-bench [--quick] [--only WORKLOAD] [--dir DIR]\n"
                 "Workloads: append, scan, index_build, index_build_vs_sort, seek, key_count,\n"
-                "append_indexed. Prints WORKLOAD ours_s=.. sqlite_s=.. ratio=..\n"
+                "append_indexed, catalog_open. Prints WORKLOAD ours_s=.. sqlite_s=.. ratio=..\n"
                 "(for index_build_vs_sort the second figure is the in-memory sort)\n");
             return 0;
         } else {
@@ -475,6 +650,18 @@ int main(int argc, char** argv) {
         double ours = best(repeat, [&] { return oursAppendIndexed(adbf, n); });
         double theirs = best(repeat, [&] { return sqliteAppendIndexed(asql, n); });
         report("append_indexed", ours, theirs);
+    }
+    if (want("catalog_open")) {
+        // The customer catalogue: 1,000,000 records (100,000 with --quick).
+        std::string cdir = (dir / "catalogo").string(), csql = (dir / "cliente.sqlite").string();
+        std::filesystem::create_directories(cdir);
+        makeCustomerTables(cdir, csql, big);
+        Screenful a, b;
+        double ours = best(repeat * 3, [&] { return oursCatalogOpen(cdir, &a); });
+        double theirs = best(repeat * 3, [&] { return sqliteCatalogOpen(csql, &b); });
+        if (a.count != big || b.count != big) die("key counts differ");
+        if (a.rows != b.rows || a.rows.size() != size_t(kScreenRows)) die("the screens differ");
+        report("catalog_open", ours, theirs);
     }
     if (opt.dir.empty()) std::filesystem::remove_all(dir);
     return 0;

@@ -391,6 +391,7 @@ DbfTable::~DbfTable() { close(); }
 bool DbfTable::close() {
     if (!file_) return true;
     bool ok = goCold();
+    releaseAppendLock();
     releaseRecordLocks();
     if (fileLocked_) {
         file_->unlock(fileLockStart_, fileLockLen_);
@@ -570,6 +571,7 @@ bool DbfTable::ensureRead() {
         }
     }
     lastRead_ = recno_;
+    ++recordsRead_;
     state_ = Buf::Valid;
     memoSlots_.clear();
     return true;
@@ -805,6 +807,35 @@ bool DbfTable::lockHeader() {
     return true;
 }
 
+bool DbfTable::holdAppendLock() {
+    if (!file_) return false;
+    if (appendHold_ || !shared_) return true;
+    if (!lockHeader()) {
+        raise(gen::kLock, 1038, "Fallo en bloqueo", false, false, 0, "cabecera");
+        return false;
+    }
+    appendHold_ = true;
+    return true;
+}
+
+void DbfTable::releaseAppendLock() {
+    if (!appendHold_) return;
+    // What was appended under it is written (and keyed) before anyone else may check.
+    goCold();
+    appendHold_ = false;
+    unlockHeader();
+}
+
+bool DbfTable::claimAlone() {
+    if (!file_) return false;
+    if (!shared_) return true;
+    return file_->lock(os::kShareLockOffset, 1, true, false);
+}
+
+void DbfTable::shareAgain() {
+    if (file_ && shared_) file_->lock(os::kShareLockOffset, 1, false, false);
+}
+
 void DbfTable::unlockHeader() {
     if (!headerLocked_) return;
     file_->unlock(headerLockOffset_, 1);
@@ -870,7 +901,7 @@ bool DbfTable::append(bool releaseLocks) {
         if (!fileLocked_ && !isLocked(n)) {
             if (releaseLocks) releaseRecordLocks();
             if (!lockRecordByte(n)) {
-                unlockHeader();
+                if (!appendHold_) unlockHeader();
                 raise(gen::kAppendLock, 1024, kAppendLock, false, true);
                 return false;
             }
@@ -878,13 +909,13 @@ bool DbfTable::append(bool releaseLocks) {
         blankBuffer();
         bool ok = file_->writeAt(recordOffset(n), buf_.data(), recordLen_);
         if (!ok) {
-            unlockHeader();
+            if (!appendHold_) unlockHeader();
             raise(gen::kWrite, 1011, kWriteErr, false, false);
             return false;
         }
         count_ = n;
         ok = writeHeader(true);
-        unlockHeader();
+        if (!appendHold_) unlockHeader();
         if (!ok) return false;
     } else {
         n = count_ + 1;
@@ -1191,6 +1222,7 @@ void DbfTable::unlockAll() {
     if (!file_) return;
     releaseRecordLocks();
     goCold();
+    releaseAppendLock();
     if (fileLocked_) {
         file_->unlock(fileLockStart_, fileLockLen_);
         fileLocked_ = false;

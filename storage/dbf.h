@@ -204,6 +204,19 @@ public:
     bool fileLocked() const { return fileLocked_; }
     int lockScheme() const { return scheme_; }
     const LockLayout& locks() const { return layout_; }
+    // The lock appends take (the header's), held across several steps until
+    // releaseAppendLock() or DBUNLOCK: nobody else appends meanwhile, so what was checked under
+    // it (a code nobody has stored yet) still holds when this area's append is written and
+    // keyed. Appends made meanwhile keep it. Waits as an append does; false (raised 41/1038)
+    // when it cannot be had. Nothing to take in exclusive use.
+    bool holdAppendLock();
+    void releaseAppendLock();
+    bool appendLockHeld() const { return appendHold_; }
+    // The table made this handle's alone while it stays open shared: one attempt, false when
+    // another handle (another station, or another area here) has it open. Opens elsewhere are
+    // then refused as for an exclusive open, until shareAgain().
+    bool claimAlone();
+    void shareAgain();
     // The structural-index flag decides which scheme-3 layout record locks use.
     bool structuralIndex() const { return structural_; }
     void setStructuralIndex(bool on);
@@ -223,6 +236,8 @@ public:
     void blankRecord(char* out) const;
     // Decodes a field from raw record bytes.
     Value decode(size_t i, const char* record);
+    // Records brought into the buffer so far, from the file or from the read-ahead.
+    uint64_t recordsRead() const { return recordsRead_; }
 
 private:
     DbfTable() = default;
@@ -281,6 +296,8 @@ private:
     uint64_t fileLockStart_ = 0, fileLockLen_ = 0;
     uint64_t headerLockOffset_ = 0;
     bool headerLocked_ = false;
+    bool appendHold_ = false;
+    uint64_t recordsRead_ = 0;
     int scheme_ = 3;
     bool structural_ = false;
     LockLayout layout_;

@@ -354,6 +354,10 @@ void BrowseModel::visitRows(const RowVisitor& visit) {
     long cur = logicPos();
     visiting_ = true;
     visitPos_ = cur;
+    // A table goes back to the current row by its record number: skipping back would read
+    // every row of the screen a second time.
+    WorkArea* table = mode_ == Mode::Table && ownSkip() ? area() : nullptr;
+    const uint32_t rec = table && !table->eof() ? table->recNo() : 0;
 
     // Offsets from the current row: `at` is where the source stands.
     long at = doSkip(-(nRowPos - 1));
@@ -383,7 +387,12 @@ void BrowseModel::visitRows(const RowVisitor& visit) {
         }
     }
     nRowPos = int(-top + 1);
-    doSkip(-at);
+    if (rec && at) {
+        table->goTo(rec);
+        if (pos_) pos_ -= at;
+    } else {
+        doSkip(-at);
+    }
     shown_ = n;
     visiting_ = false;
     visitPos_ = 0;
