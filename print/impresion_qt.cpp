@@ -16,6 +16,7 @@
 #include "runtime/transform.h"
 #include "support/dates.h"
 #include "ui/preview.h"
+#include "ui/report.h"
 #include "ui/text.h"
 
 namespace wv {
@@ -204,6 +205,12 @@ bool roundRect(QPainter* hDC, double nLeft, double nTop, double nRight, double n
     hDC->drawRoundedRect(QRectF(QPointF(nLeft, nTop), QPointF(nRight, nBottom)).normalized(),
                          nWidth / 2, nHeight / 2, Qt::AbsoluteSize);
     return true;
+}
+
+void linBox(TReport& oReport) {
+    constexpr double kDentro = 0.1;  // inches inside the sheet's edges
+    oReport.box(kDentro, kDentro, oReport.phyHeight(kRptInches) - kDentro,
+                oReport.phyWidth(kRptInches) - kDentro, 1, kRptInches);
 }
 
 std::vector<Dispositivo> dispositivosInstalados() {

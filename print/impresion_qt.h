@@ -25,6 +25,7 @@ class QPainter;
 namespace wv {
 
 class TPreview;
+class TReport;
 
 // Box types of caja().
 enum : int {
@@ -128,6 +129,9 @@ class TCustomImpresion : public TPrinter {
 // the painter's pen and brush. False when there is nowhere to draw.
 bool roundRect(QPainter* hDC, double nLeft, double nTop, double nRight, double nBottom,
                double nWidth, double nHeight);
+
+// LINBOX: a frame a tenth of an inch inside the edges of the report's sheet, with its first pen.
+void linBox(TReport& oReport);
 
 // The installed printers: name, and make and model with location standing for driver and port.
 std::vector<Dispositivo> dispositivosInstalados();

@@ -24,6 +24,7 @@ WV_PACKAGES=(
     xvfb              # screenshots of the interface under a virtual display
     xauth             # xvfb-run
     imagemagick       # screenshots of the interface
+    poppler-utils     # report tests: pdftotext reads the printed PDF back
 )
 
 wv_root() { cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd; }

@@ -1,7 +1,8 @@
 // The program's printer on a PDF file standing in for the printer, at 200 dots per inch with
 // quarter-inch margins: the job routines and the current job, the beep for a model that names no
-// printer, and where the toolkit's ink lands on a recorded page drawn at one image pixel per
-// printer pixel (so a position in centimetres from the sheet's corner is cm / 2.54 * 200).
+// printer, and where the toolkit's ink (and LINBOX's frame) lands on a recorded page drawn at one
+// image pixel per printer pixel (so a position in centimetres from the sheet's corner is
+// cm / 2.54 * 200).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 #include "tests/test_support.h"
 #include "tests/ui_fixture.h"
 #include "ui/preview.h"
+#include "ui/report.h"
 
 namespace wv {
 namespace {
@@ -280,6 +282,23 @@ TEST_F(ImpresionTest, BoxesByType) {
     EXPECT_NEAR(starts[1] - starts[0], px(0.05), 1.0);
     EXPECT_EQ(at(4, 1, 2), white);
     EXPECT_TRUE(ink(img, 16.9, 1.9, 6.1, ipx(2.2)).isNull()) << "an unknown type draws nothing";
+}
+
+TEST_F(ImpresionTest, LinBoxFramesTheSheetATenthOfAnInchIn) {
+    TPrinter prn("Marco", false, true);
+    TReport rpt(prn);
+    rpt.bEndPage = linBox;
+    ASSERT_EQ(rpt.print(), 1);
+    const QImage img = renderPage(loadPage(prn.aMeta().at(0)), prn.sheet(), 1.0);
+    // An empty report draws nothing else: the ink is the frame, measured from the sheet's edge
+    // (outside the quarter-inch printable margin) and empty inside.
+    const QRect frame = inkBox(img, img.rect());
+    const int in = kDpi / 10;
+    EXPECT_NEAR(frame.left(), in, 1);
+    EXPECT_NEAR(frame.top(), in, 1);
+    EXPECT_NEAR(frame.right(), img.width() - in, 1);
+    EXPECT_NEAR(frame.bottom(), img.height() - in, 1);
+    EXPECT_TRUE(inkBox(img, frame.adjusted(3, 3, -3, -3)).isNull()) << "one thin line";
 }
 
 }  // namespace

@@ -173,6 +173,13 @@ class TWBrowse : public TControl, public BrowseModel {
     // header, as many characters wide as its width (80 pixels when it has none) holds letters
     // "B" of the browse's font. The rows are those of reportRows().
     std::vector<BrowseReportColumn> reportColumns();
+    // REPORT: the rows as the browse shows them printed as a report (report.h) under the title
+    // (the caption of the browse's window when not given), through the preview or straight to
+    // a printer the operator chooses. The rows are read from the first under a progress box
+    // whose cancel button abandons the report; afterwards a table is back on its record and the
+    // browse is refreshed.
+    void report(std::optional<std::string> title = std::nullopt, bool preview = true,
+                const std::string& name = "Reporte Automatico...");
 
     // The grid's widget (its rows are drawn on its viewport).
     QAbstractScrollArea* view() const;
