@@ -5,6 +5,7 @@
 
 #include "app/mainwindow_qt.h"
 #include "app/shell.h"
+#include "catalog/browser_qt.h"
 #include "data/application.h"
 #include "invoice/positions_qt.h"
 #include "runtime/operator.h"
@@ -36,6 +37,10 @@ bool startUp(const char* argv0) {
 
 void registerScreens() {
     setCommandScreen(Command::Posiciones, [] { fPosicionesImpresion(); });
+    registerCatalogScreens();
+    setCommandScreen(Command::CatArticulo, [] { catalogo("ARTICULO", false, oApp().xDatos); });
+    setCommandScreen(Command::CatConcepto, [] { catalogo("CONCFAC", false, oApp().xDatos); });
+    setCommandScreen(Command::CatCliente, [] { catalogo("CLIENTE", false, oApp().xDatos); });
 }
 
 void exitProgram() {

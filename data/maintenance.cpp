@@ -194,7 +194,8 @@ bool buildIndex(Progress& progress, const std::string& cClave, const std::string
 }
 
 IndexResult fIndexar(const std::string& cFile, const std::vector<TagSpec>& aTags, bool lAbierto,
-                     const std::string& cPath, const std::string& catalogName) {
+                     const std::string& cPath, const std::string& catalogName,
+                     const std::function<void()>& beforeReport) {
     std::string path = cPath.empty() ? ".\\" : cPath;
     std::string target = upperCase(allTrim(path + cFile)) + (hasExtension(cFile) ? "" : ".DBF");
     IndexResult result;
@@ -203,6 +204,7 @@ IndexResult fIndexar(const std::string& cFile, const std::vector<TagSpec>& aTags
     if (!lAbierto) return rebuildClosed(cFile, aTags, path, target, result);
 
     result = rebuildOpen(aTags, target, result);
+    if (beforeReport) beforeReport();
     std::string head = "El mantenimiento a: " +
                        upperCase(catalogName.empty() ? cFile : catalogName) + "\r\n En: " +
                        lowerCase(path + cFile) + (hasExtension(cFile) ? "" : ".dbf");

@@ -2,6 +2,7 @@
 // built again from the table.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,10 +44,11 @@ std::string outcomeText(IndexOutcome outcome);
 // Open table (lAbierto true, the current area, shared use is enough): each tag is built again
 // where it stands, keeping its order number; a cancelled tag stays as it was, and the tags after
 // it are not touched. The completion is reported naming the catalogue by catalogName, or which
-// tag was not rebuilt.
+// tag was not rebuilt; `beforeReport` runs first (to let go of what the rebuild needed held).
 IndexResult fIndexar(const std::string& cFile, const std::vector<TagSpec>& aTags,
                      bool lAbierto = false, const std::string& cPath = ".\\",
-                     const std::string& catalogName = "");
+                     const std::string& catalogName = "",
+                     const std::function<void()>& beforeReport = {});
 
 // BUILDINDEX: builds one tag of the current area, advancing the progress bar per record and
 // stopping when the operator cancels. True when the tag was built.
