@@ -59,7 +59,7 @@ CatalogFields catalogFields() {
 }
 
 std::string footerCount(uint32_t keys) {
-    return allTrim(transform(Value(double(keys)), "9,999,999")) + " Reg(s)";
+    return allTrim(transform(Value::number(double(keys)), "9,999,999")) + " Reg(s)";
 }
 
 bool mayChangeCatalog(const std::string& nivel) { return nivel != "B"; }
