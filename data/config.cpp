@@ -27,7 +27,8 @@ Usable openConfig(int* area, int* previous) {
         fIndexar("CFG", {{"VARIABLE", "VARIABLE"}}, false, "CONFIG\\");
     *previous = workspace().current();
     if (!netUse("cfg", false, "", kConfigDir)) {
-        workspace().closeAll();
+        // netUse has told the operator; whatever the caller has open stays open.
+        workspace().select(*previous);
         return Usable::Failed;
     }
     *area = workspace().current();
@@ -81,6 +82,12 @@ Value getCfg(const std::string& variable, const Value& defaultValue) {
 
 std::optional<bool> lSaveCfg(const std::string& variable, const Value& value,
                              const std::string& tipo) {
+    return lSaveCfgIf(variable, value, {}, tipo);
+}
+
+std::optional<bool> lSaveCfgIf(const std::string& variable, const Value& value,
+                               const std::function<bool(const std::string&)>& replaces,
+                               const std::string& tipo) {
     int area = 0, previous = 0;
     switch (openConfig(&area, &previous)) {
         case Usable::Missing:
@@ -96,17 +103,27 @@ std::optional<bool> lSaveCfg(const std::string& variable, const Value& value,
     std::string stored = found ? a->get("TIPO").text() : newTipo;
     std::string text = encode(value, stored.empty() ? 'C' : stored[0]);
     workspace().select(area);
-    if (found && recLock(5)) {
-        a->put("VALOR", Value(text));
-        a->table().unlockAll();
+    std::optional<bool> result = found;
+    if (found) {
+        // A setting that cannot be locked is not written (and never added a second time).
+        if (!recLock(5)) {
+            result = std::nullopt;
+        } else {
+            a->goTo(a->recNo());  // read again under the lock
+            if (!replaces || replaces(upperCase(allTrim(a->get("VALOR").text()))))
+                a->put("VALOR", Value(text));
+            a->table().unlockAll();
+        }
     } else if (addRec(5)) {
         a->put("VARIABLE", Value(upperCase(variable)));
         a->put("TIPO", Value(newTipo));
         a->put("VALOR", Value(text));
         a->table().unlockAll();
+    } else {
+        result = std::nullopt;
     }
     closeConfig(area, previous);
-    return found;
+    return result;
 }
 
 }  // namespace wv
