@@ -1,6 +1,8 @@
 #include "runtime/numtext.h"
 
+#include <algorithm>
 #include <cfloat>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -15,12 +17,39 @@ double pow10(int n) { return n >= 0 && n <= 22 ? kPow10[n] : std::pow(10.0, n); 
 
 double roundTo(double value, int decimals) {
     if (!std::isfinite(value)) return value;
-    double p = pow10(decimals);
-    double x = std::fabs(value) * p;
-    if (x >= 4503599627370496.0) return value;  // 2^52: nothing after the point to round
-    // A value that is a hair below the half because of its binary form still rounds up.
-    double r = std::floor(x + 0.5 + x * 4 * DBL_EPSILON);
-    r /= p;
+    if (decimals < 0) {
+        double p = pow10(-decimals);
+        double r = std::floor(std::fabs(value) / p + 0.5) * p;
+        return value < 0 ? -r : r;
+    }
+    // The value as the shortest decimal text that reads back as the same double: that is the
+    // number the operator typed or a field holds (1.005, not 1.00499999999999989...), and it is
+    // rounded as decimal digits, half away from zero, whatever its size.
+    char buf[400];
+    auto [end, ec] = std::to_chars(buf + 1, buf + sizeof buf, std::fabs(value),
+                                   std::chars_format::fixed);
+    if (ec != std::errc()) return value;
+    buf[0] = '0';  // room for a carry
+    char* point = std::find(buf + 1, end, '.');
+    if (point == end || end - point - 1 <= decimals) return value;
+    char* last = point + decimals;  // the last digit kept (the point itself when none)
+    const bool up = last[1] >= '5';
+    char* stop = decimals > 0 ? last + 1 : point;
+    if (up) {
+        char* d = last == point ? point - 1 : last;
+        for (;;) {
+            if (d == point) --d;
+            if (*d == '9') {
+                *d = '0';
+                --d;
+                continue;
+            }
+            ++*d;
+            break;
+        }
+    }
+    double r = 0;
+    std::from_chars(buf, stop, r, std::chars_format::fixed);
     return value < 0 ? -r : r;
 }
 

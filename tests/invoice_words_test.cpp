@@ -94,6 +94,7 @@ TEST(AmountInWords, OutsideTheRangeGivesNothing) {
     EXPECT_EQ(nToL(-5), "");
     EXPECT_EQ(nToL(1e12), "");
     EXPECT_EQ(nToL(999999999999.995), "");
+    EXPECT_NE(nToL(999999999999.994), "") << "a part of a cent below the end is still in range";
     EXPECT_EQ(nToL(std::numeric_limits<double>::quiet_NaN()), "");
     EXPECT_EQ(nToL(std::numeric_limits<double>::infinity()), "");
 }

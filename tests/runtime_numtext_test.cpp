@@ -40,6 +40,12 @@ TEST(RoundTo, HalfAwayFromZeroDespiteBinaryForm) {
     EXPECT_EQ(roundTo(1234.5, 0), 1235);
     EXPECT_EQ(roundTo(1.0049, 2), 1.0);
     EXPECT_EQ(roundTo(1e17, 2), 1e17);
+    // Exact over the whole range of amounts: near 10^12 a third of a cent stays down.
+    EXPECT_EQ(roundTo(999999999999.994, 2), 999999999999.99);
+    EXPECT_EQ(roundTo(999999999999.9933, 2), 999999999999.99);
+    EXPECT_EQ(roundTo(999999999999.995, 2), 1e12);
+    EXPECT_EQ(roundTo(99.995, 2), 100.0) << "the carry crosses the point";
+    EXPECT_EQ(roundTo(9.5, 0), 10.0);
 }
 
 TEST(Val, LeadingNumber) {
