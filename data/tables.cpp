@@ -72,6 +72,19 @@ const std::vector<TableSpec>& applicationTables() {
     return kTables;
 }
 
+const TableSpec& occasionalTable() {
+    static const TableSpec kOcas = {"fac_ocas",
+                                    {{"NUMERO", 'C', 10, 0},
+                                     {"NOMBRE", 'C', 100, 0},
+                                     {"DOMICILIO", 'C', 100, 0},
+                                     {"CIUDAD_EDO", 'C', 50, 0},
+                                     {"CP", 'C', 5, 0},
+                                     {"TELEFONOS", 'C', 50, 0},
+                                     {"RFC", 'C', 14, 0}},
+                                    {{"numero", "numero"}}};
+    return kOcas;
+}
+
 const TableSpec& configTable() {
     static const TableSpec kCfg = {
         "cfg", {{"VARIABLE", 'C', 20, 0}, {"TIPO", 'C', 1, 0}, {"VALOR", 'C', 60, 0}},
@@ -242,6 +255,10 @@ bool buildTable(const std::string& path, const TableSpec& layout,
 
 }  // namespace
 
+bool createTable(const std::string& path, const TableSpec& spec, std::string* error) {
+    return buildTable(path, spec, {}, error);
+}
+
 bool initInstallation(const std::string& dir, bool demo, std::string* error) {
     std::string datos = joinPath(dir, "datos"), config = joinPath(dir, "config");
     std::vector<std::string> paths;
@@ -308,6 +325,8 @@ bool initInstallation(const std::string& dir, bool demo, std::string* error) {
         }
         if (!buildTable(joinPath(datos, layout.name + ".dbf"), layout, fill, error)) return false;
     }
+    if (!buildTable(joinPath(datos, occasionalTable().name + ".dbf"), occasionalTable(), {}, error))
+        return false;
     return buildTable(joinPath(config, "cfg.dbf"), configTable(), {}, error);
 }
 

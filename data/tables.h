@@ -26,6 +26,12 @@ const std::vector<TableSpec>& applicationTables();
 const TableSpec& configTable();
 const TableSpec* tableSpec(const std::string& name);
 
+// The occasional customer's billing data of each invoice ("fac_ocas" in the data directory),
+// keyed by the invoice's number: the invoice itself keeps only the code "9999".
+const TableSpec& occasionalTable();
+// Creates an empty table with its tags; false, with the reason, when it cannot.
+bool createTable(const std::string& path, const TableSpec& spec, std::string* error);
+
 // The 23 print positions of a new installation: row and column in centimetres and the print flag.
 struct PrintPosition {
     double renglon, columna;
