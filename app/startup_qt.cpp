@@ -10,6 +10,7 @@
 #include "invoice/positions_qt.h"
 #include "runtime/operator.h"
 #include "storage/workstation.h"
+#include "support/systeminfo_qt.h"
 #include "ui/appui.h"
 #include "ui/controls.h"
 #include "ui/image.h"
@@ -41,6 +42,7 @@ void registerScreens() {
     setCommandScreen(Command::CatArticulo, [] { catalogo("ARTICULO", false, oApp().xDatos); });
     setCommandScreen(Command::CatConcepto, [] { catalogo("CONCFAC", false, oApp().xDatos); });
     setCommandScreen(Command::CatCliente, [] { catalogo("CLIENTE", false, oApp().xDatos); });
+    setCommandScreen(Command::SystemInfo, [] { systemInfor(); });
 }
 
 void exitProgram() {

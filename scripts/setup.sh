@@ -25,6 +25,7 @@ WV_PACKAGES=(
     xauth             # xvfb-run
     imagemagick       # screenshots of the interface
     poppler-utils     # report tests: pdftotext reads the printed PDF back
+    dpkg-dev          # scripts/package: dpkg-shlibdeps finds the package's library dependencies
 )
 
 wv_root() { cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd; }
