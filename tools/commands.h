@@ -40,3 +40,4 @@ int cmdSeek(const std::vector<std::string>& a);
 int cmdKeys(const std::vector<std::string>& a);
 int cmdCheck(const std::vector<std::string>& a);
 int cmdInit(const std::vector<std::string>& a);
+int cmdFactura(const std::vector<std::string>& a);

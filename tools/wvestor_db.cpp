@@ -52,6 +52,12 @@ const char kUsage[] =
     "  keys FILE.cdx [TAG]                    the tags of an index file, or one tag's keys\n"
     "  check TABLE                            verify the table and its structural index\n"
     "  init DIR [--demo]                      lay out a new installation in DIR\n"
+    "  factura DIR CLIENTE ARTICULO:CANTIDAD[:PRECIO] ... [--fecha AAAAMMDD]\n"
+    "          [--habitacion H] [--personas N]\n"
+    "                                         store one invoice in the installation DIR as the\n"
+    "                                         invoice screen does (next number, the catalogue's\n"
+    "                                         price unless one is given, taxes, totals, counter,\n"
+    "                                         locks) and print its number\n"
     "\n"
     "Values: text as given (no longer than its field), numbers in decimal, dates YYYYMMDD,\n"
     "logicals T/F, memos as text. A file's rows are all checked before the table changes.\n"
@@ -539,6 +545,7 @@ int runCommand(const std::string& cmd, const std::vector<std::string>& rest) {
     if (cmd == "keys") return cmdKeys(rest);
     if (cmd == "check") return cmdCheck(rest);
     if (cmd == "init") return cmdInit(rest);
+    if (cmd == "factura") return cmdFactura(rest);
     fail("unknown command " + cmd + " (try --help)");
 }
 
