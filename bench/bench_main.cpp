@@ -22,7 +22,12 @@
 #include "runtime/error.h"
 #include "data/netuse.h"
 #include "data/tables.h"
+#include "data/application.h"
+#include "data/tables.h"
 #include "data/workarea.h"
+#include "invoice/capture.h"
+#include "runtime/numtext.h"
+#include "runtime/operator.h"
 #include "storage/dbf.h"
 
 namespace {
@@ -543,6 +548,126 @@ double sqliteCatalogOpen(const std::string& sql, Screenful* out) {
     return t;
 }
 
+// --- invoice_store: invoices of five lines stored one by one through the capture's own routine
+// (the next number from the counter, the number checked under the append lock, the header, the
+// lines, the counter saved), against SQLite doing the same reads and writes in one transaction
+// per invoice.
+constexpr int kInvoiceLines = 5;
+
+double oursInvoiceStore(const std::string& dir, int invoices) {
+    std::filesystem::remove_all(dir);
+    std::string error;
+    if (!wv::initInstallation(dir, true, &error)) die(error);
+    std::string back = std::filesystem::current_path().string();
+    if (::chdir(dir.c_str()) != 0) die("cannot enter " + dir);
+    wv::ScriptedOperator quiet;
+    wv::ScriptedOperator::Scope scope(quiet);
+    wv::oApp().setIdentity();
+    wv::applyProcessSettings();
+    double t = seconds([&] {
+        wv::CapturaFactura cap(1);
+        if (!cap.open()) die("cannot open the invoice tables");
+        for (int i = 0; i < invoices; ++i) {
+            cap.newCycle();
+            cap.f.cIdCliente = "0002";
+            cap.customerValid();
+            for (int k = 0; k < kInvoiceLines; ++k) {
+                wv::LineaFactura l;
+                l.cIdArtic = "00000" + std::to_string(k + 1);
+                l.cArticul = "HABITACION";
+                l.nCant = 1 + k;
+                l.nPrecioU = 850 + 10 * k;
+                l.nPorcIVA = 16;
+                l.nPorcHos = 3;
+                l.calcula();
+                cap.f.addLine(l);
+            }
+            if (cap.store() != wv::CapturaFactura::Stored::Yes) die("an invoice was not stored");
+        }
+        cap.close();
+    });
+    wv::workspace().closeAll();
+    if (::chdir(back.c_str()) != 0) die("cannot go back to " + back);
+    return t;
+}
+
+double sqliteInvoiceStore(const std::string& sql, int invoices) {
+    std::filesystem::remove(sql);
+    std::filesystem::remove(sql + "-wal");
+    std::filesystem::remove(sql + "-shm");
+    sqlite3* db = openSqlite(sql);
+    exec(db,
+         "CREATE TABLE facturas(numero TEXT, fecha TEXT, idcliente TEXT, descto REAL,"
+         " subtotal REAL, total REAL, iva REAL, hospedaje REAL, come1 TEXT, come2 TEXT,"
+         " usuario TEXT, hora TEXT, habitacion TEXT, personas INTEGER, cance INTEGER);"
+         "CREATE INDEX fnum ON facturas(numero); CREATE INDEX ffec ON facturas(fecha);"
+         "CREATE TABLE det_fact(numero TEXT, idarticulo TEXT, concepto1 TEXT, cantidad REAL,"
+         " precio REAL, porciva REAL, iva REAL, porchospe REAL, hospedaje REAL, porcdesc REAL,"
+         " descto REAL, importe REAL);"
+         "CREATE INDEX dnum ON det_fact(numero);"
+         "CREATE TABLE cfg(variable TEXT PRIMARY KEY, tipo TEXT, valor TEXT);"
+         "INSERT INTO cfg VALUES('CFACTURA','C','0000000000');");
+    sqlite3_close(db);
+    return seconds([&] {
+        sqlite3* c = openSqlite(sql);
+        sqlite3_stmt *counter, *used, *header, *line, *save;
+        sqlite3_prepare_v2(c, "SELECT valor FROM cfg WHERE variable='CFACTURA'", -1, &counter,
+                           nullptr);
+        sqlite3_prepare_v2(c, "SELECT 1 FROM facturas WHERE numero=?", -1, &used, nullptr);
+        sqlite3_prepare_v2(c,
+                           "INSERT INTO facturas VALUES(?,'20261208','0002',0,?,?,?,?,'','',"
+                           "'','12:00:00','',0,0)",
+                           -1, &header, nullptr);
+        sqlite3_prepare_v2(c, "INSERT INTO det_fact VALUES(?,?,'HABITACION',?,?,16,?,3,?,0,0,?)",
+                           -1, &line, nullptr);
+        sqlite3_prepare_v2(c, "UPDATE cfg SET valor=? WHERE variable='CFACTURA'", -1, &save,
+                           nullptr);
+        for (int i = 0; i < invoices; ++i) {
+            exec(c, "BEGIN");
+            sqlite3_step(counter);
+            std::string last = reinterpret_cast<const char*>(sqlite3_column_text(counter, 0));
+            sqlite3_reset(counter);
+            char number[16];
+            std::snprintf(number, sizeof number, "%010lld", std::atoll(last.c_str()) + 1);
+            sqlite3_bind_text(used, 1, number, -1, SQLITE_TRANSIENT);
+            if (sqlite3_step(used) == SQLITE_ROW) die("sqlite: number taken");
+            sqlite3_reset(used);
+            double sub = 0, iva = 0, hosp = 0;
+            for (int k = 0; k < kInvoiceLines; ++k) {
+                double gross = (1 + k) * (850.0 + 10 * k), base = gross / 1.19;
+                double li = wv::roundTo(base * 0.16, 2), lh = wv::roundTo(base * 0.03, 2);
+                double imp = wv::roundTo(gross - li - lh, 2);
+                sub += imp;
+                iva += li;
+                hosp += lh;
+                std::string art = "00000" + std::to_string(k + 1);
+                sqlite3_bind_text(line, 1, number, -1, SQLITE_TRANSIENT);
+                sqlite3_bind_text(line, 2, art.c_str(), -1, SQLITE_TRANSIENT);
+                sqlite3_bind_double(line, 3, 1 + k);
+                sqlite3_bind_double(line, 4, 850.0 + 10 * k);
+                sqlite3_bind_double(line, 5, li);
+                sqlite3_bind_double(line, 6, lh);
+                sqlite3_bind_double(line, 7, imp);
+                sqlite3_step(line);
+                sqlite3_reset(line);
+            }
+            sqlite3_bind_text(header, 1, number, -1, SQLITE_TRANSIENT);
+            sqlite3_bind_double(header, 2, sub);
+            sqlite3_bind_double(header, 3, sub + iva + hosp);
+            sqlite3_bind_double(header, 4, iva);
+            sqlite3_bind_double(header, 5, hosp);
+            sqlite3_step(header);
+            sqlite3_reset(header);
+            sqlite3_bind_text(save, 1, number, -1, SQLITE_TRANSIENT);
+            sqlite3_step(save);
+            sqlite3_reset(save);
+            exec(c, "COMMIT");
+        }
+        for (sqlite3_stmt* st : {counter, used, header, line, save}) sqlite3_finalize(st);
+        sqlite3_close(c);
+    });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -559,7 +684,7 @@ int main(int argc, char** argv) {
             std::printf(
                 "usage: wvestor-bench [--quick] [--only WORKLOAD] [--dir DIR]\n"
                 "Workloads: append, scan, index_build, index_build_vs_sort, seek, key_count,\n"
-                "append_indexed, catalog_open. Prints WORKLOAD ours_s=.. sqlite_s=.. ratio=..\n"
+                "append_indexed, catalog_open, invoice_store. Prints WORKLOAD ours_s=.. sqlite_s=.. ratio=..\n"
                 "(for index_build_vs_sort the second figure is the in-memory sort)\n");
             return 0;
         } else {
@@ -662,6 +787,14 @@ int main(int argc, char** argv) {
         if (a.count != big || b.count != big) die("key counts differ");
         if (a.rows != b.rows || a.rows.size() != size_t(kScreenRows)) die("the screens differ");
         report("catalog_open", ours, theirs);
+    }
+    if (want("invoice_store")) {
+        // 1,000 invoices of five lines (200 with --quick).
+        int invoices = opt.quick ? 200 : 1000;
+        std::string idir = (dir / "instalacion").string(), isql = (dir / "facturas.sqlite").string();
+        double ours = best(repeat, [&] { return oursInvoiceStore(idir, invoices); });
+        double theirs = best(repeat, [&] { return sqliteInvoiceStore(isql, invoices); });
+        report("invoice_store", ours, theirs);
     }
     if (opt.dir.empty()) std::filesystem::remove_all(dir);
     return 0;

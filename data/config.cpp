@@ -20,12 +20,21 @@ namespace {
 
 enum class Usable { Missing, Failed, Open };
 
-// Makes sure the table can be used and opens it: the index is rebuilt when its file is gone.
-Usable openConfig(int* area, int* previous) {
+// Makes sure the table can be used and opens it: the index is rebuilt when its file is gone. A
+// screen that keeps the table open (under the alias CFG) lends its area: the values are still
+// read from the file at every call, only the opening is saved.
+Usable openConfig(int* area, int* previous, bool* lent) {
+    *previous = workspace().current();
+    *lent = false;
+    if (int open = workspace().areaOf("CFG")) {
+        *area = open;
+        *lent = true;
+        workspace().area(open)->setOrder("VARIABLE");
+        return Usable::Open;
+    }
     if (!os::fileExists(std::string(kConfigDir) + "cfg.dbf")) return Usable::Missing;
     if (!os::fileExists(".\\config\\cfg.cdx"))
         fIndexar("CFG", {{"VARIABLE", "VARIABLE"}}, false, "CONFIG\\");
-    *previous = workspace().current();
     if (!netUse("cfg", false, "", kConfigDir)) {
         // netUse has told the operator; whatever the caller has open stays open.
         workspace().select(*previous);
@@ -37,8 +46,8 @@ Usable openConfig(int* area, int* previous) {
     return Usable::Open;
 }
 
-void closeConfig(int area, int previous) {
-    workspace().closeArea(area);
+void closeConfig(int area, int previous, bool lent) {
+    if (!lent) workspace().closeArea(area);
     workspace().select(previous);
 }
 
@@ -56,7 +65,8 @@ std::string encode(const Value& v, char tipo) {
 
 Value getCfg(const std::string& variable, const Value& defaultValue) {
     int area = 0, previous = 0;
-    switch (openConfig(&area, &previous)) {
+    bool lent = false;
+    switch (openConfig(&area, &previous, &lent)) {
         case Usable::Missing: return defaultValue;
         case Usable::Failed: return Value();
         case Usable::Open: break;
@@ -76,7 +86,7 @@ Value getCfg(const std::string& variable, const Value& defaultValue) {
         else if (t == 'N' || t == 'n')
             result = Value::number(val(valor));
     }
-    closeConfig(area, previous);
+    closeConfig(area, previous, lent);
     return result;
 }
 
@@ -89,7 +99,8 @@ std::optional<bool> lSaveCfgIf(const std::string& variable, const Value& value,
                                const std::function<bool(const std::string&)>& replaces,
                                const std::string& tipo) {
     int area = 0, previous = 0;
-    switch (openConfig(&area, &previous)) {
+    bool lent = false;
+    switch (openConfig(&area, &previous, &lent)) {
         case Usable::Missing:
             msgStop("No existe el archivo de configuracion del Sistema, consulte a su asesor...",
                     oApp().cEmpresa);
@@ -122,7 +133,7 @@ std::optional<bool> lSaveCfgIf(const std::string& variable, const Value& value,
     } else {
         result = std::nullopt;
     }
-    closeConfig(area, previous);
+    closeConfig(area, previous, lent);
     return result;
 }
 

@@ -236,13 +236,18 @@ bool CapturaFactura::open() {
     }
     pos = loadPositions();
     p->goTop();
+    // The counter's table is kept open too, for the proposals and the saves of the counter: a
+    // store that cannot be had now is said, and then tried again at each call.
+    if (os::fileExists(std::string(kConfigDir) + "cfg.dbf")) netUse("cfg", false, "", kConfigDir);
+    workspace().select("FACTURAS");
     open_ = true;
     return true;
 }
 
 void CapturaFactura::close() {
     if (!open_) return;
-    for (const char* t : {"CLIENTE", "ARTICULO", "FACTURAS", "DET_FACT", "POS_FAC", "FAC_OCAS"})
+    for (const char* t :
+         {"CLIENTE", "ARTICULO", "FACTURAS", "DET_FACT", "POS_FAC", "FAC_OCAS", "CFG"})
         if (int n = workspace().areaOf(t)) workspace().closeArea(n);
     open_ = false;
 }
