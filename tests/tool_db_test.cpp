@@ -421,3 +421,37 @@ TEST_F(ToolTest, LockedRecordsAndOpenTablesAreRespected) {
 }
 
 }  // namespace
+
+namespace {
+
+// The invoice command stores through the capture's routine: numbers follow the counter, the
+// catalogue's price is taken, and what cannot be stored or printed is refused with nothing stored.
+TEST(ToolInvoice, StoresInvoicesAndRefusesWhatCannotBeStored) {
+    wv::test::TempDir dir;
+    const std::string inst = dir.file("inst");
+    ASSERT_EQ(wv::test::db({"init", inst, "--demo"}).status, 0);
+    auto r = wv::test::db({"factura", inst, "1", "1:2", "--habitacion", "12", "--personas", "2"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "0000000001\n");
+    r = wv::test::db({"factura", inst, "2", "000001:1:10"});
+    EXPECT_EQ(r.out, "0000000002\n");
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"77", "1:1"}, {"1", "999:1"}, {"1", "1:1:0"},
+          {"1", "1:1:100000"}, {"1", "1:1000"}, {"1", "1"}}) {
+        std::vector<std::string> args = {"factura", inst};
+        args.insert(args.end(), bad.begin(), bad.end());
+        r = wv::test::db(args);
+        EXPECT_EQ(r.status, 1) << bad[1];
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+    auto lines = wv::test::db({"dump", inst + "/datos/det_fact"});
+    EXPECT_NE(lines.out.find("0000000002,000001,Habitación sencilla (noche),1.00,10.00,16,1.34,3,"
+                             "0.25,0.00,0.00,8.41"),
+              std::string::npos)
+        << lines.out;
+    auto headers = wv::test::db({"dump", inst + "/datos/facturas"});
+    EXPECT_EQ(std::count(headers.out.begin(), headers.out.end(), '\n'), 3) << "nothing else stored";
+    EXPECT_NE(headers.out.find(",12,2,F"), std::string::npos) << "room and guests";
+}
+
+}  // namespace
