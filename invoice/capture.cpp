@@ -490,10 +490,13 @@ CapturaFactura::Stored CapturaFactura::store() {
 
     std::vector<uint32_t> written;
     WorkArea* d = area("DET_FACT");
+    // The lines go in one after the other under one hold of the lines' append lock.
+    const bool held = d->table().holdAppendLock();
     for (long r = 1; r <= f.lineCount(); ++r) {
         LineaFactura l = f.line(r);
         workspace().select("DET_FACT");
         if (!addRec(5)) {
+            if (held) d->table().releaseAppendLock();
             rollBack(header, written);
             msgStop("No se pudo guardar la linea " + std::to_string(r) + " de la factura " +
                         f.cNumFact + "; la factura se elimino para que no quede incompleta. "
@@ -514,8 +517,9 @@ CapturaFactura::Stored CapturaFactura::store() {
         d->put("DESCTO", Value::number(l.nDescto));
         d->put("IMPORTE", Value::number(l.nImporte));
         d->put("CONCEPTO1", Value(l.cArticul));
-        d->table().unlockAll();
+        d->table().unlock(d->recNo());
     }
+    d->table().unlockAll();
     if (f.cIdCliente == kClienteOcasional) {
         WorkArea* o = area("FAC_OCAS");
         if (addRec(5)) {
