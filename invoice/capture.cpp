@@ -618,6 +618,14 @@ bool CapturaFactura::toggleCancel() {
 // ---------------------------------------------------------------------------------------------
 // The cycle
 
+bool confirmReprint(const Factura& f) {
+    if (f.lCancelada)
+        return msgNoYes("La factura " + f.cNumFact +
+                            " esta CANCELADA, desea re-imprimirla de todos modos ?",
+                        oApp().cEmpresa);
+    return msgYesNo("Desea re-imprimir la Factura ?", oApp().cEmpresa);
+}
+
 void fCapFact(int mode, const std::function<int(CapturaFactura&)>& screen,
               const std::function<void(CapturaFactura&)>& print) {
     CapturaFactura cap(mode);
@@ -637,12 +645,7 @@ void fCapFact(int mode, const std::function<int(CapturaFactura&)>& screen,
             if (s == CapturaFactura::Stored::Yes) print(cap);
             if (answer == 0) break;
         } else if (mode == 2) {
-            if (cap.f.lCancelada
-                    ? msgNoYes("La factura " + cap.f.cNumFact +
-                                   " esta CANCELADA, desea re-imprimirla de todos modos ?",
-                               oApp().cEmpresa)
-                    : msgYesNo("Desea re-imprimir la Factura ?", oApp().cEmpresa))
-                print(cap);
+            if (confirmReprint(cap.f)) print(cap);
         } else {
             int choice = alert("Seleccione la accion a aplicar a esta factura",
                                {"Eliminar", "Cancelar"}, oApp().cEmpresa);

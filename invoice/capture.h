@@ -142,6 +142,9 @@ private:
     bool open_ = false;
 };
 
+// The re-print question of the query: a cancelled invoice is asked about as such, "No" first.
+bool confirmReprint(const Factura& f);
+
 // F_CAP_FACT's cycle without the screen: `screen` runs the dialog over the capture and answers
 // 0 for "Salir", 1 accepted, 2 cancelled; `print` prints the current invoice.
 void fCapFact(int mode, const std::function<int(CapturaFactura&)>& screen,

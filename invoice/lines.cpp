@@ -66,7 +66,10 @@ bool EditorLinea::acepta() {
 
 void fDetalleRegistro(CapturaFactura& cap, int mode,
                       const std::function<void(EditorLinea&)>& dialog) {
-    if (mode == 3 && (cap.f.lineCount() == 0 || cap.f.oFacturas.eof())) return;
+    // A line to remove is the current row: one that exists (the end flag alone is set by a
+    // skip that found no row after the last one, which stays current).
+    const long row = cap.f.oFacturas.recNo();
+    if (mode == 3 && (row < 1 || row > cap.f.lineCount())) return;
     EditorLinea e(cap, mode);
     dialog(e);
     if (e.accepted) cap.f.oFacturas.goTop();
