@@ -100,9 +100,6 @@ void runCommand(Command c) {
         case Command::None:
         case Command::Salir:
             return;
-        case Command::FacturasExpedidas:
-            enDesarrollo();
-            return;
         case Command::Ordena:
             ordena();
             return;

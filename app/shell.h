@@ -50,7 +50,7 @@ enum class Command {
     Consulta,          // F_CAP_FACT(2)
     Cancelacion,       // F_CAP_FACT(3)
     Posiciones,        // F_POSICIONES_IMPRESION("FACTURAS")
-    FacturasExpedidas, // the invoice listing: not available
+    FacturasExpedidas, // the invoices issued in a range of dates
     CatArticulo,       // CATALOGO("ARTICULO")
     CatConcepto,       // CATALOGO("CONCFAC")
     CatCliente,        // CATALOGO("CLIENTE")

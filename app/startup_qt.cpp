@@ -4,9 +4,12 @@
 #include <QScreen>
 
 #include "app/mainwindow_qt.h"
+#include "app/fechas_qt.h"
 #include "app/shell.h"
 #include "catalog/browser_qt.h"
 #include "data/application.h"
+#include "invoice/capture_qt.h"
+#include "invoice/listing_qt.h"
 #include "invoice/positions_qt.h"
 #include "runtime/operator.h"
 #include "storage/workstation.h"
@@ -43,6 +46,17 @@ void registerScreens() {
     setCommandScreen(Command::CatConcepto, [] { catalogo("CONCFAC", false, oApp().xDatos); });
     setCommandScreen(Command::CatCliente, [] { catalogo("CLIENTE", false, oApp().xDatos); });
     setCommandScreen(Command::SystemInfo, [] { systemInfor(); });
+    registerInvoiceScreens();
+    setCommandScreen(Command::Captura, [] { fCapFact(1); });
+    setCommandScreen(Command::Consulta, [] { fCapFact(2); });
+    setCommandScreen(Command::Cancelacion, [] { fCapFact(3); });
+    setListingRange([]() -> std::optional<std::array<Date, 2>> {
+        FFechas f;
+        RangoFechas r = f.run();
+        if (f.dlg.nResult != 1) return std::nullopt;
+        return r;
+    });
+    setCommandScreen(Command::FacturasExpedidas, [] { facturasExpedidas(consultaFactura); });
 }
 
 void exitProgram() {

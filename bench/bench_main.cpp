@@ -26,6 +26,8 @@
 #include "data/tables.h"
 #include "data/workarea.h"
 #include "invoice/capture.h"
+#include "invoice/listing.h"
+#include "catalog/catalogo.h"
 #include "runtime/numtext.h"
 #include "runtime/operator.h"
 #include "storage/dbf.h"
@@ -668,6 +670,224 @@ double sqliteInvoiceStore(const std::string& sql, int invoices) {
     });
 }
 
+// --- listing_month: the rows and totals of one month's invoices out of 1,000,000 over ten
+// years (stored day after day, as a business stores them), with each customer's name from the
+// catalogue or, for the occasional customer, from the billing data kept with the invoice;
+// against SQLite answering the same from an index on the date.
+constexpr uint32_t kListingCustomers = 2000;
+
+struct ListingData {
+    std::string numero, idCliente, nombre, habitacion;
+    wv::Date fecha;
+    double personas, subtotal, iva, hospedaje, total;
+    bool cancelada;
+};
+
+ListingData listingInvoice(uint32_t i, uint32_t n) {
+    ListingData d;
+    char num[16];
+    std::snprintf(num, sizeof num, "%010u", i);
+    d.numero = num;
+    const int32_t days = wv::dateFromYmd(2025, 1, 1).jd - wv::dateFromYmd(2015, 1, 1).jd;
+    d.fecha = wv::Date{wv::dateFromYmd(2015, 1, 1).jd + int32_t(uint64_t(i - 1) * days / n)};
+    d.idCliente = i % 10 == 0 ? std::string(wv::kClienteOcasional)
+                              : customerId(1 + i * 7919u % kListingCustomers);
+    d.nombre = i % 10 == 0 ? "HUESPED OCASIONAL " + std::to_string(i) : "";
+    d.habitacion = std::to_string(100 + i % 60);
+    d.personas = double(1 + i % 4);
+    d.subtotal = double(500 + i % 3000) + 0.25 * double(i % 4);
+    d.iva = wv::roundTo(d.subtotal * 0.16, 2);
+    d.hospedaje = wv::roundTo(d.subtotal * 0.03, 2);
+    d.total = wv::roundTo(d.subtotal + d.iva + d.hospedaje, 2);
+    d.cancelada = i % 37 == 0;
+    return d;
+}
+
+void buildTable(const std::string& dbf, const wv::TableSpec& spec, uint32_t n,
+                const std::function<void(wv::DbfTable&, uint32_t)>& fill) {
+    {
+        auto t = wv::DbfTable::create(dbf, spec.fields);
+        if (!t) die("cannot create " + dbf);
+        for (uint32_t i = 1; i <= n; ++i) {
+            t->append();
+            fill(*t, i);
+        }
+    }
+    std::filesystem::remove(dbf.substr(0, dbf.size() - 4) + ".cdx");
+    auto a = wv::WorkArea::open(dbf, "", false, false);
+    if (!a) die("cannot open " + dbf);
+    for (const wv::TagSpec& tag : spec.tags)
+        if (!a->createTag({tag.name, tag.key, "", false, false, false}))
+            die("cannot build tag " + tag.name);
+}
+
+void makeListingTables(const std::string& dir, const std::string& sql, uint32_t n) {
+    std::filesystem::create_directories(dir);
+    buildTable(dir + "/facturas.dbf", *wv::tableSpec("facturas"), n,
+               [n](wv::DbfTable& t, uint32_t i) {
+                   ListingData d = listingInvoice(i, n);
+                   t.put("NUMERO", wv::Value(d.numero));
+                   t.put("FECHA", wv::Value(d.fecha));
+                   t.put("IDCLIENTE", wv::Value(d.idCliente));
+                   t.put("SUBTOTAL", wv::Value::number(d.subtotal, 12, 2));
+                   t.put("TOTAL", wv::Value::number(d.total, 12, 2));
+                   t.put("IVA", wv::Value::number(d.iva, 12, 2));
+                   t.put("HOSPEDAJE", wv::Value::number(d.hospedaje, 12, 2));
+                   t.put("HABITACION", wv::Value(d.habitacion));
+                   t.put("PERSONAS", wv::Value::number(d.personas, 3, 0));
+                   t.put("CANCE", wv::Value(d.cancelada));
+               });
+    buildTable(dir + "/cliente.dbf", *wv::tableSpec("cliente"), kListingCustomers,
+               [](wv::DbfTable& t, uint32_t i) {
+                   t.put("ID", wv::Value(customerId(i)));
+                   t.put("NOMBRE", wv::Value(customerName(i)));
+               });
+    buildTable(dir + "/fac_ocas.dbf", wv::occasionalTable(), n / 10,
+               [n](wv::DbfTable& t, uint32_t k) {
+                   ListingData d = listingInvoice(k * 10, n);
+                   t.put("NUMERO", wv::Value(d.numero));
+                   t.put("NOMBRE", wv::Value(d.nombre));
+               });
+
+    std::filesystem::remove(sql);
+    std::filesystem::remove(sql + "-wal");
+    std::filesystem::remove(sql + "-shm");
+    sqlite3* db = openSqlite(sql);
+    exec(db,
+         "CREATE TABLE facturas(numero TEXT, fecha TEXT, idcliente TEXT, descto REAL,"
+         " subtotal REAL, total REAL, iva REAL, hospedaje REAL, come1 TEXT, come2 TEXT,"
+         " usuario TEXT, hora TEXT, habitacion TEXT, personas INTEGER, cance INTEGER);"
+         "CREATE TABLE cliente(id TEXT, nombre TEXT);"
+         "CREATE TABLE fac_ocas(numero TEXT, nombre TEXT);");
+    exec(db, "BEGIN");
+    sqlite3_stmt *f = nullptr, *c = nullptr, *o = nullptr;
+    sqlite3_prepare_v2(db,
+                       "INSERT INTO facturas VALUES(?,?,?,0,?,?,?,?,'','','','12:00:00',?,?,?)",
+                       -1, &f, nullptr);
+    sqlite3_prepare_v2(db, "INSERT INTO cliente VALUES(?,?)", -1, &c, nullptr);
+    sqlite3_prepare_v2(db, "INSERT INTO fac_ocas VALUES(?,?)", -1, &o, nullptr);
+    for (uint32_t i = 1; i <= n; ++i) {
+        ListingData d = listingInvoice(i, n);
+        std::string day = wv::dtos(d.fecha);
+        sqlite3_bind_text(f, 1, d.numero.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(f, 2, day.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(f, 3, d.idCliente.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_double(f, 4, d.subtotal);
+        sqlite3_bind_double(f, 5, d.total);
+        sqlite3_bind_double(f, 6, d.iva);
+        sqlite3_bind_double(f, 7, d.hospedaje);
+        sqlite3_bind_text(f, 8, d.habitacion.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(f, 9, int(d.personas));
+        sqlite3_bind_int(f, 10, d.cancelada);
+        if (sqlite3_step(f) != SQLITE_DONE) die("sqlite insert failed");
+        sqlite3_reset(f);
+        if (i % 10 == 0) {
+            sqlite3_bind_text(o, 1, d.numero.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(o, 2, d.nombre.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_step(o);
+            sqlite3_reset(o);
+        }
+    }
+    for (uint32_t i = 1; i <= kListingCustomers; ++i) {
+        std::string id = customerId(i), name = customerName(i);
+        sqlite3_bind_text(c, 1, id.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(c, 2, name.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_step(c);
+        sqlite3_reset(c);
+    }
+    for (sqlite3_stmt* st : {f, c, o}) sqlite3_finalize(st);
+    exec(db, "COMMIT");
+    exec(db,
+         "CREATE INDEX facturas_fecha ON facturas(fecha);"
+         "CREATE INDEX cliente_id ON cliente(id);"
+         "CREATE INDEX fac_ocas_numero ON fac_ocas(numero);");
+    sqlite3_close(db);
+}
+
+struct ListingResult {
+    std::vector<std::string> firstNames;  // the names of the first rows, to compare
+    long count = 0, cancelled = 0;
+    double subtotal = 0, iva = 0, hospedaje = 0, total = 0;
+};
+
+double oursListingMonth(const std::string& dir, wv::Date first, wv::Date last,
+                        ListingResult* out) {
+    ListingResult r;
+    double t = seconds([&] {
+        wv::ListadoFacturas l(first, last);
+        if (!l.open(dir + "/") || !l.read()) die("cannot read the listing");
+        for (size_t i = 0; i < l.rows().size() && i < 50; ++i)
+            r.firstNames.push_back(l.rows()[i].nombre);
+        const wv::TotalesListado& tot = l.totales();
+        r.count = tot.facturas;
+        r.cancelled = tot.canceladas;
+        r.subtotal = tot.subtotal;
+        r.iva = tot.iva;
+        r.hospedaje = tot.hospedaje;
+        r.total = tot.total;
+    });
+    *out = std::move(r);
+    return t;
+}
+
+double sqliteListingMonth(const std::string& sql, wv::Date first, wv::Date last,
+                          ListingResult* out) {
+    ListingResult r;
+    double t = seconds([&] {
+        sqlite3* db = nullptr;
+        if (sqlite3_open(sql.c_str(), &db) != SQLITE_OK) die("cannot open " + sql);
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(
+            db,
+            "SELECT f.numero, f.fecha, f.idcliente, COALESCE(o.nombre, c.nombre, ''),"
+            " f.habitacion, f.personas, f.subtotal, f.iva, f.hospedaje, f.total, f.cance"
+            " FROM facturas f"
+            " LEFT JOIN fac_ocas o ON f.idcliente = '9999' AND o.numero = f.numero"
+            " LEFT JOIN cliente c ON c.id = f.idcliente"
+            " WHERE f.fecha BETWEEN ?1 AND ?2 ORDER BY f.fecha, f.numero",
+            -1, &st, nullptr);
+        std::string a = wv::dtos(first), b = wv::dtos(last);
+        sqlite3_bind_text(st, 1, a.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, b.c_str(), -1, SQLITE_TRANSIENT);
+        std::vector<ListingData> rows;
+        auto text = [st](int col) {
+            return std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, col)));
+        };
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            ListingData d;
+            d.numero = text(0);
+            d.fecha = wv::stod(text(1));
+            d.idCliente = text(2);
+            d.nombre = text(3);
+            d.habitacion = text(4);
+            d.personas = sqlite3_column_double(st, 5);
+            d.subtotal = sqlite3_column_double(st, 6);
+            d.iva = sqlite3_column_double(st, 7);
+            d.hospedaje = sqlite3_column_double(st, 8);
+            d.total = sqlite3_column_double(st, 9);
+            d.cancelada = sqlite3_column_int(st, 10) != 0;
+            rows.push_back(std::move(d));
+        }
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+        for (const ListingData& d : rows) {
+            if (r.firstNames.size() < 50) r.firstNames.push_back(d.nombre);
+            ++r.count;
+            if (d.cancelada) {
+                ++r.cancelled;
+                continue;
+            }
+            r.subtotal += d.subtotal;
+            r.iva += d.iva;
+            r.hospedaje += d.hospedaje;
+            r.total += d.total;
+        }
+        for (double* v : {&r.subtotal, &r.iva, &r.hospedaje, &r.total}) *v = wv::roundTo(*v, 2);
+    });
+    *out = std::move(r);
+    return t;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -684,7 +904,7 @@ int main(int argc, char** argv) {
             std::printf(
                 "usage: wvestor-bench [--quick] [--only WORKLOAD] [--dir DIR]\n"
                 "Workloads: append, scan, index_build, index_build_vs_sort, seek, key_count,\n"
-                "append_indexed, catalog_open, invoice_store. Prints WORKLOAD ours_s=.. sqlite_s=.. ratio=..\n"
+                "append_indexed, catalog_open, invoice_store, listing_month. Prints WORKLOAD ours_s=.. sqlite_s=.. ratio=..\n"
                 "(for index_build_vs_sort the second figure is the in-memory sort)\n");
             return 0;
         } else {
@@ -795,6 +1015,23 @@ int main(int argc, char** argv) {
         double ours = best(repeat, [&] { return oursInvoiceStore(idir, invoices); });
         double theirs = best(repeat, [&] { return sqliteInvoiceStore(isql, invoices); });
         report("invoice_store", ours, theirs);
+    }
+    if (want("listing_month")) {
+        // June 2020 out of 1,000,000 invoices over 2015-2024 (100,000 with --quick).
+        std::string ldir = (dir / "listado").string(), lsql = (dir / "listado.sqlite").string();
+        makeListingTables(ldir, lsql, big);
+        const wv::Date first = wv::dateFromYmd(2020, 6, 1), last = wv::dateFromYmd(2020, 6, 30);
+        ListingResult a, b;
+        double ours = best(repeat * 3, [&] { return oursListingMonth(ldir, first, last, &a); });
+        double theirs =
+            best(repeat * 3, [&] { return sqliteListingMonth(lsql, first, last, &b); });
+        if (a.count == 0 || a.count != b.count || a.cancelled != b.cancelled)
+            die("the listings differ in their counts");
+        if (a.subtotal != b.subtotal || a.iva != b.iva || a.hospedaje != b.hospedaje ||
+            a.total != b.total)
+            die("the listings differ in their totals");
+        if (a.firstNames != b.firstNames) die("the listings differ in their names");
+        report("listing_month", ours, theirs);
     }
     if (opt.dir.empty()) std::filesystem::remove_all(dir);
     return 0;

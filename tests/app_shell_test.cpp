@@ -146,16 +146,20 @@ TEST_F(ShellTest, CommandsWithoutAScreenShowTheNoticeAndNothingElse) {
     EXPECT_EQ(op_.shown[0].text, "En Desarrollo");
     EXPECT_EQ(op_.shown[0].title, oApp().cEmpresa);
 
-    // A registered screen runs instead of the notice; the invoice listing never has one.
+    // A registered screen runs instead of the notice, the invoice listing's as any other.
     int ran = 0;
     setCommandScreen(Command::CatCliente, [&] { ++ran; });
     setCommandScreen(Command::FacturasExpedidas, [&] { ran += 100; });
     runCommand(Command::CatCliente);
     runCommand(Command::FacturasExpedidas);
-    EXPECT_EQ(ran, 1);
-    EXPECT_EQ(op_.shown.size(), 2u);
+    EXPECT_EQ(ran, 101);
+    EXPECT_EQ(op_.shown.size(), 1u);
     setCommandScreen(Command::CatCliente, {});
     setCommandScreen(Command::FacturasExpedidas, {});
+    // Unregistered again: the notice again.
+    runCommand(Command::FacturasExpedidas);
+    ASSERT_EQ(op_.shown.size(), 2u);
+    EXPECT_EQ(op_.shown[1].text, "En Desarrollo");
     runCommand(Command::Salir);  // the window's business
     runCommand(Command::None);
     EXPECT_EQ(op_.shown.size(), 2u);
