@@ -273,7 +273,7 @@ void fArticulo(int mode, const FormDialog& dialog) {
         return;
     }
     int articles = workspace().current();
-    if (!netUse("concfac", false, "", oApp().xDatos)) {
+    if (!netUseAsIs("concfac", false, "", oApp().xDatos)) {
         workspace().select(articles);
         return;
     }
@@ -313,7 +313,7 @@ void fClientes(int mode, const FormDialog& dialog) {
         // The invoices in an area of their own (an invoice screen's area on them keeps its
         // place), opened before the customer is locked.
         int customers = workspace().current();
-        if (!netUse("facturas", false, "FACT_CLI", oApp().xDatos)) {
+        if (!netUseAsIs("facturas", false, "FACT_CLI", oApp().xDatos)) {
             workspace().select(customers);
             return;
         }

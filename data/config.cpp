@@ -35,7 +35,8 @@ Usable openConfig(int* area, int* previous, bool* lent) {
     if (!os::fileExists(std::string(kConfigDir) + "cfg.dbf")) return Usable::Missing;
     if (!os::fileExists(".\\config\\cfg.cdx"))
         fIndexar("CFG", {{"VARIABLE", "VARIABLE"}}, false, "CONFIG\\");
-    if (!netUse("cfg", false, "", kConfigDir)) {
+    // Taken as it is found: a look at its tags could close the caller's tables.
+    if (!netUseAsIs("cfg", false, "", kConfigDir)) {
         // netUse has told the operator; whatever the caller has open stays open.
         workspace().select(*previous);
         return Usable::Failed;
@@ -110,10 +111,18 @@ std::optional<bool> lSaveCfgIf(const std::string& variable, const Value& value,
     }
     WorkArea* a = workspace().area(area);
     std::string newTipo = tipo.empty() ? "C" : tipo;
+    workspace().select(area);
     bool found = a->seek(Value(variable), false);
+    // A new setting is looked for again under the lock of appends, so that two stations saving
+    // it for the first time add it once.
+    bool adding = !found && a->table().holdAppendLock();
+    if (adding && a->seek(Value(variable), false)) {
+        a->table().releaseAppendLock();
+        adding = false;
+        found = true;
+    }
     std::string stored = found ? a->get("TIPO").text() : newTipo;
     std::string text = encode(value, stored.empty() ? 'C' : stored[0]);
-    workspace().select(area);
     std::optional<bool> result = found;
     if (found) {
         // A setting that cannot be locked is not written (and never added a second time).
@@ -125,12 +134,16 @@ std::optional<bool> lSaveCfgIf(const std::string& variable, const Value& value,
                 a->put("VALOR", Value(text));
             a->table().unlockAll();
         }
-    } else if (addRec(5)) {
+    } else if (adding && tryAddRec(5)) {
         a->put("VARIABLE", Value(upperCase(variable)));
         a->put("TIPO", Value(newTipo));
         a->put("VALOR", Value(text));
         a->table().unlockAll();
     } else {
+        const bool refused = adding && netErr();
+        a->table().releaseAppendLock();
+        if (refused)
+            msgStop("No se pudo agregar el registro, vuelva a intentarlo...", oApp().cEmpresa);
         result = std::nullopt;
     }
     closeConfig(area, previous, lent);

@@ -224,7 +224,7 @@ bool recLock(double nSeconds) {
     }
 }
 
-bool addRec(double nSeconds) {
+bool tryAddRec(double nSeconds) {
     WorkArea* a = workspace().area();
     if (!a) return false;
     // An append refused for another reason (a read-only table, a write error) has been shown by
@@ -237,7 +237,12 @@ bool addRec(double nSeconds) {
         if (a->table().append()) return true;
         if (!netErr()) return false;
     }
-    msgStop("No se pudo agregar el registro, vuelva a intentarlo...", oApp().cEmpresa);
+    return false;
+}
+
+bool addRec(double nSeconds) {
+    if (tryAddRec(nSeconds)) return true;
+    if (netErr()) msgStop("No se pudo agregar el registro, vuelva a intentarlo...", oApp().cEmpresa);
     return false;
 }
 

@@ -34,6 +34,9 @@ bool recLock(double nSeconds = 5);
 // ADD_REC: appends a blank record to the current area (locked and current), retrying for
 // nSeconds.
 bool addRec(double nSeconds = 5);
+// ADD_REC without its stop box, for a caller that holds a lock no box may wait on and tells the
+// operator itself once it has let go.
+bool tryAddRec(double nSeconds = 5);
 // FAREA: the area holding the alias (letter case ignored), 0 when none.
 int fArea(const std::string& cAlias);
 

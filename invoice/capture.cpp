@@ -238,7 +238,9 @@ bool CapturaFactura::open() {
     p->goTop();
     // The counter's table is kept open too, for the proposals and the saves of the counter: a
     // store that cannot be had now is said, and then tried again at each call.
-    if (os::fileExists(std::string(kConfigDir) + "cfg.dbf")) netUse("cfg", false, "", kConfigDir);
+    // Taken as it is found: a look at its tags could close every table of the screen.
+    if (os::fileExists(std::string(kConfigDir) + "cfg.dbf"))
+        netUseAsIs("cfg", false, "", kConfigDir);
     workspace().select("FACTURAS");
     open_ = true;
     return true;
@@ -421,17 +423,18 @@ std::string CapturaFactura::lineRefusal(const LineaFactura& l) const {
 // ---------------------------------------------------------------------------------------------
 // Storing
 
-void CapturaFactura::rollBack(uint32_t header, const std::vector<uint32_t>& lines) {
+bool CapturaFactura::rollBack(uint32_t header, const std::vector<uint32_t>& lines) {
     auto drop = [](const char* alias, uint32_t rec) {
         WorkArea* a = area(alias);
         a->goTo(rec);
-        if (recLock(5)) {
-            a->table().deleteRecord();
-            a->table().unlockAll();
-        }
+        if (!recLock(5)) return false;
+        bool ok = a->table().deleteRecord();
+        a->table().unlockAll();
+        return ok;
     };
-    for (uint32_t r : lines) drop("DET_FACT", r);
-    drop("FACTURAS", header);
+    bool all = true;
+    for (uint32_t r : lines) all = drop("DET_FACT", r) && all;
+    return drop("FACTURAS", header) && all;
 }
 
 CapturaFactura::Stored CapturaFactura::store() {
@@ -495,12 +498,15 @@ CapturaFactura::Stored CapturaFactura::store() {
     for (long r = 1; r <= f.lineCount(); ++r) {
         LineaFactura l = f.line(r);
         workspace().select("DET_FACT");
-        if (!addRec(5)) {
+        if (!tryAddRec(5)) {  // a box now would keep every station's lines waiting
             if (held) d->table().releaseAppendLock();
-            rollBack(header, written);
+            const bool undone = rollBack(header, written);
             msgStop("No se pudo guardar la linea " + std::to_string(r) + " de la factura " +
-                        f.cNumFact + "; la factura se elimino para que no quede incompleta. "
-                        "Vuelva a capturarla...",
+                        f.cNumFact +
+                        (undone ? "; la factura se elimino para que no quede incompleta. "
+                                  "Vuelva a capturarla..."
+                                : "; la factura quedo incompleta y no se pudo eliminar: "
+                                  "eliminela desde Cancelacion / Eliminacion."),
                     oApp().cEmpresa);
             return Stored::Failed;
         }
@@ -608,8 +614,18 @@ bool CapturaFactura::toggleCancel() {
         return false;
     }
     if (!recLock(5)) return false;
-    h->goTo(h->recNo());
-    h->put("CANCE", Value(!h->get("CANCE").logical()));
+    h->goTo(h->recNo());  // read again under the lock
+    const bool now = h->get("CANCE").logical();
+    if (now != cancelled) {
+        // Another station switched it meanwhile: what the operator answered no longer applies.
+        h->table().unlockAll();
+        f.lCancelada = now;
+        msgStop("Otra estacion acaba de " + std::string(now ? "cancelar" : "quitar la cancelacion a") +
+                    " la factura " + f.cNumFact + "; no se cambio nada.",
+                oApp().cEmpresa);
+        return false;
+    }
+    h->put("CANCE", Value(!cancelled));
     h->table().unlockAll();
     f.lCancelada = !cancelled;
     return true;

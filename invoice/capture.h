@@ -138,7 +138,8 @@ public:
     bool toggleCancel();
 
 private:
-    void rollBack(uint32_t header, const std::vector<uint32_t>& lines);
+    // The header and the lines written so far marked deleted; false when one could not be.
+    bool rollBack(uint32_t header, const std::vector<uint32_t>& lines);
     bool open_ = false;
 };
 

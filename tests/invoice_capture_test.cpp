@@ -229,6 +229,24 @@ TEST_F(InvoiceCaptureTest, LoadingDeletingAndTheOccasionalCustomer) {
     EXPECT_TRUE(q.toggleCancel());
     q.numberValid();
     EXPECT_TRUE(q.f.lCancelada);
+    // Another station takes the cancellation off while this one asks to take it off too: the
+    // answer no longer applies, and the invoice is not cancelled again behind its back.
+    OtherStation other([&](OtherStation&) {
+        auto h = WorkArea::open(path("datos/facturas.dbf"), "OTRA", true, false);
+        h->goTo(2);
+        if (!h->table().rlock()) return 2;
+        h->put("CANCE", Value(false));
+        h->table().unlockAll();
+        return 0;
+    });
+    ASSERT_EQ(other.join(), 0);
+    op_.answers = {1};
+    EXPECT_FALSE(q.toggleCancel());
+    EXPECT_FALSE(q.f.lCancelada);
+    q.numberValid();
+    EXPECT_FALSE(q.f.lCancelada) << "not cancelled again";
+    op_.answers = {1};
+    ASSERT_TRUE(q.toggleCancel());
 
     // Deleting the first invoice deletes exactly its lines.
     q.f.cNumFact = "0000000001";
