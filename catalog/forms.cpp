@@ -122,6 +122,11 @@ RecordForm::Saved RecordForm::save(const std::vector<std::string>& only) {
         // written and keyed before that lock goes: no other station can store the same code in
         // between.
         if (!t.holdAppendLock()) return Saved::NotWritten;
+        // A record whose station died before writing its keys is found all the same.
+        if (!a->settleKeys()) {
+            t.releaseAppendLock();
+            return Saved::NotWritten;
+        }
         const std::string wanted = cero1(code().value.text());
         std::string stored = wanted;
         a->setOrder(1);

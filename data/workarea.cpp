@@ -249,6 +249,14 @@ bool WorkArea::seek(const Value& key, bool soft) {
     return found;
 }
 
+bool WorkArea::settleKeys() {
+    if (!bag_ || !table_->shared()) return true;
+    // Taking the write lock is what settles them.
+    if (!bag_->lockWrite()) return false;
+    bag_->unlockWrite();
+    return true;
+}
+
 uint32_t WorkArea::keyCount() {
     CdxTag* t = controllingTag();
     return t ? t->keyCount() : table_->recCount();

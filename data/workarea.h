@@ -96,6 +96,11 @@ public:
     // Null (with the error raised) when the table is shared or the swap cannot start.
     std::unique_ptr<Rebuild> beginRebuild();
 
+    // Gives the records whose appends were cut short (their station died before writing their
+    // keys) the keys they lack, so that a seek made now finds them; records whose writers are
+    // still at work are left to them. False when the index could not be locked (raised).
+    [[nodiscard]] bool settleKeys();
+
     // The key the controlling order gives the current record.
     bool currentKey(std::vector<uint8_t>* out);
 

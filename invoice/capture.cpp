@@ -454,6 +454,14 @@ CapturaFactura::Stored CapturaFactura::store() {
                 oApp().cEmpresa);
         return Stored::Failed;
     }
+    // An invoice whose station died before writing its keys is found all the same.
+    if (!h->settleKeys() || !workspace().area("DET_FACT")->settleKeys()) {
+        ht.releaseAppendLock();
+        msgStop("No se pudo guardar la factura: el indice de facturas no se pudo bloquear. No se "
+                "guardo nada.",
+                oApp().cEmpresa);
+        return Stored::Failed;
+    }
     if (numberUsed(*number)) {
         ht.releaseAppendLock();
         std::string taken = *number;
