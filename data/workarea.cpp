@@ -249,6 +249,19 @@ bool WorkArea::seek(const Value& key, bool soft) {
     return found;
 }
 
+WorkArea::KeyBatch::KeyBatch(WorkArea& a) {
+    if (!a.bag_ || !a.table_->shared()) return;
+    if (a.bag_->lockWrite())
+        bag_ = a.bag_.get();
+    else
+        failed_ = true;
+}
+
+void WorkArea::KeyBatch::end() {
+    if (bag_) bag_->unlockWrite();
+    bag_ = nullptr;
+}
+
 bool WorkArea::settleKeys() {
     if (!bag_ || !table_->shared()) return true;
     // Taking the write lock is what settles them.

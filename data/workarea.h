@@ -101,6 +101,27 @@ public:
     // still at work are left to them. False when the index could not be locked (raised).
     [[nodiscard]] bool settleKeys();
 
+    // While it lives, the keys of the records the area writes go to its index together, in one
+    // write when it ends (and only then can other stations read the index): fewer lock calls and
+    // page writes for a run of appends. Taking it settles the index as settleKeys() does. Take it
+    // after the table's append lock, in the order every append takes them. A station that dies
+    // before the end leaves appends without keys, which the next writer gives them.
+    class KeyBatch {
+    public:
+        explicit KeyBatch(WorkArea& a);
+        ~KeyBatch() { end(); }
+        KeyBatch(const KeyBatch&) = delete;
+        KeyBatch& operator=(const KeyBatch&) = delete;
+        void end();
+        // Whether the index is held (or there is none to hold); false when it could not be
+        // locked (raised).
+        bool held() const { return !failed_; }
+
+    private:
+        CdxBag* bag_ = nullptr;
+        bool failed_ = false;
+    };
+
     // The key the controlling order gives the current record.
     bool currentKey(std::vector<uint8_t>* out);
 

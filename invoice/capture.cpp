@@ -454,8 +454,12 @@ CapturaFactura::Stored CapturaFactura::store() {
                 oApp().cEmpresa);
         return Stored::Failed;
     }
-    // An invoice whose station died before writing its keys is found all the same.
-    if (!h->settleKeys() || !workspace().area("DET_FACT")->settleKeys()) {
+    // The header's keys go to the index in one write with the settling of the index, which
+    // also keys an invoice whose station died before writing its keys, so that the check below
+    // finds it. The index is taken after the append lock, as every append takes them.
+    WorkArea::KeyBatch headerKeys(*h);
+    if (!headerKeys.held() || !workspace().area("DET_FACT")->settleKeys()) {
+        headerKeys.end();
         ht.releaseAppendLock();
         msgStop("No se pudo guardar la factura: el indice de facturas no se pudo bloquear. No se "
                 "guardo nada.",
@@ -463,6 +467,7 @@ CapturaFactura::Stored CapturaFactura::store() {
         return Stored::Failed;
     }
     if (numberUsed(*number)) {
+        headerKeys.end();
         ht.releaseAppendLock();
         std::string taken = *number;
         std::optional<std::string> next = nextInvoiceNumber(taken);
@@ -476,6 +481,7 @@ CapturaFactura::Stored CapturaFactura::store() {
     f.cNumFact = *number;
     workspace().select("FACTURAS");
     if (!ht.append()) {
+        headerKeys.end();
         ht.releaseAppendLock();
         msgStop("No se pudo agregar la factura " + f.cNumFact + "; no se guardo nada, vuelva a "
                 "intentarlo...",
@@ -497,16 +503,21 @@ CapturaFactura::Stored CapturaFactura::store() {
     h->put("HORA", Value(hora));
     h->put("HABITACION", Value(f.cHabita));
     h->put("PERSONAS", Value::number(f.nPersonas));
+    ht.flush();
+    headerKeys.end();
     ht.unlockAll();
 
     std::vector<uint32_t> written;
     WorkArea* d = area("DET_FACT");
     // The lines go in one after the other under one hold of the lines' append lock.
     const bool held = d->table().holdAppendLock();
+    // Their keys go to the index in one write, after the last line.
+    WorkArea::KeyBatch keys(*d);
     for (long r = 1; r <= f.lineCount(); ++r) {
         LineaFactura l = f.line(r);
         workspace().select("DET_FACT");
         if (!tryAddRec(5)) {  // a box now would keep every station's lines waiting
+            keys.end();
             if (held) d->table().releaseAppendLock();
             const bool undone = rollBack(header, written);
             msgStop("No se pudo guardar la linea " + std::to_string(r) + " de la factura " +
@@ -533,6 +544,7 @@ CapturaFactura::Stored CapturaFactura::store() {
         d->put("CONCEPTO1", Value(l.cArticul));
         d->table().unlock(d->recNo());
     }
+    keys.end();
     d->table().unlockAll();
     if (f.cIdCliente == kClienteOcasional) {
         WorkArea* o = area("FAC_OCAS");
