@@ -80,6 +80,14 @@ sqlite3* openSqlite(const std::string& path) {
     return db;
 }
 
+// A new, empty database in place of whatever was at the path.
+sqlite3* freshSqlite(const std::string& path) {
+    std::filesystem::remove(path);
+    std::filesystem::remove(path + "-wal");
+    std::filesystem::remove(path + "-shm");
+    return openSqlite(path);
+}
+
 // The five-field record both sides store.
 struct Row {
     char id[11];
@@ -206,10 +214,7 @@ void makeKeyedTables(const std::string& dbf, const std::string& sql, uint32_t n)
             t->put(2, wv::Value::number(double(i % 5000) / 4, 12, 2));
         }
     }
-    std::filesystem::remove(sql);
-    std::filesystem::remove(sql + "-wal");
-    std::filesystem::remove(sql + "-shm");
-    sqlite3* db = openSqlite(sql);
+    sqlite3* db = freshSqlite(sql);
     exec(db, "CREATE TABLE t(key TEXT, name TEXT, amount REAL)");
     exec(db, "BEGIN");
     sqlite3_stmt* st = nullptr;
@@ -353,10 +358,7 @@ double oursAppendIndexed(const std::string& dbf, uint32_t n) {
 }
 
 double sqliteAppendIndexed(const std::string& sql, uint32_t n) {
-    std::filesystem::remove(sql);
-    std::filesystem::remove(sql + "-wal");
-    std::filesystem::remove(sql + "-shm");
-    sqlite3* db = openSqlite(sql);
+    sqlite3* db = freshSqlite(sql);
     exec(db, "CREATE TABLE t(key TEXT, name TEXT, amount REAL)");
     exec(db, "CREATE INDEX tk ON t(key)");
     exec(db, "CREATE INDEX tn ON t(name)");
@@ -469,10 +471,7 @@ void makeCustomerTables(const std::string& dir, const std::string& sql, uint32_t
             if (!a->createTag({tag.name, tag.key, "", false, false, false}))
                 die("cannot build tag " + tag.name);
     }
-    std::filesystem::remove(sql);
-    std::filesystem::remove(sql + "-wal");
-    std::filesystem::remove(sql + "-shm");
-    sqlite3* db = openSqlite(sql);
+    sqlite3* db = freshSqlite(sql);
     exec(db,
          "CREATE TABLE cliente(id TEXT, nombre TEXT, domicilio TEXT, ciudad_edo TEXT, cp TEXT,"
          " pais TEXT, telefonos TEXT, rfc TEXT, observacio TEXT)");
@@ -593,22 +592,23 @@ double oursInvoiceStore(const std::string& dir, int invoices) {
     return t;
 }
 
+// The invoices' header table on the SQLite side.
+const char* const kSqlFacturas =
+    "CREATE TABLE facturas(numero TEXT, fecha TEXT, idcliente TEXT, descto REAL,"
+    " subtotal REAL, total REAL, iva REAL, hospedaje REAL, come1 TEXT, come2 TEXT,"
+    " usuario TEXT, hora TEXT, habitacion TEXT, personas INTEGER, cance INTEGER);";
+
 double sqliteInvoiceStore(const std::string& sql, int invoices) {
-    std::filesystem::remove(sql);
-    std::filesystem::remove(sql + "-wal");
-    std::filesystem::remove(sql + "-shm");
-    sqlite3* db = openSqlite(sql);
-    exec(db,
-         "CREATE TABLE facturas(numero TEXT, fecha TEXT, idcliente TEXT, descto REAL,"
-         " subtotal REAL, total REAL, iva REAL, hospedaje REAL, come1 TEXT, come2 TEXT,"
-         " usuario TEXT, hora TEXT, habitacion TEXT, personas INTEGER, cance INTEGER);"
-         "CREATE INDEX fnum ON facturas(numero); CREATE INDEX ffec ON facturas(fecha);"
-         "CREATE TABLE det_fact(numero TEXT, idarticulo TEXT, concepto1 TEXT, cantidad REAL,"
-         " precio REAL, porciva REAL, iva REAL, porchospe REAL, hospedaje REAL, porcdesc REAL,"
-         " descto REAL, importe REAL);"
-         "CREATE INDEX dnum ON det_fact(numero);"
-         "CREATE TABLE cfg(variable TEXT PRIMARY KEY, tipo TEXT, valor TEXT);"
-         "INSERT INTO cfg VALUES('CFACTURA','C','0000000000');");
+    sqlite3* db = freshSqlite(sql);
+    exec(db, (std::string(kSqlFacturas) +
+              "CREATE INDEX fnum ON facturas(numero); CREATE INDEX ffec ON facturas(fecha);"
+              "CREATE TABLE det_fact(numero TEXT, idarticulo TEXT, concepto1 TEXT, cantidad REAL,"
+              " precio REAL, porciva REAL, iva REAL, porchospe REAL, hospedaje REAL,"
+              " porcdesc REAL, descto REAL, importe REAL);"
+              "CREATE INDEX dnum ON det_fact(numero);"
+              "CREATE TABLE cfg(variable TEXT PRIMARY KEY, tipo TEXT, valor TEXT);"
+              "INSERT INTO cfg VALUES('CFACTURA','C','0000000000');")
+                 .c_str());
     sqlite3_close(db);
     return seconds([&] {
         sqlite3* c = openSqlite(sql);
@@ -749,16 +749,11 @@ void makeListingTables(const std::string& dir, const std::string& sql, uint32_t 
                    t.put("NOMBRE", wv::Value(d.nombre));
                });
 
-    std::filesystem::remove(sql);
-    std::filesystem::remove(sql + "-wal");
-    std::filesystem::remove(sql + "-shm");
-    sqlite3* db = openSqlite(sql);
-    exec(db,
-         "CREATE TABLE facturas(numero TEXT, fecha TEXT, idcliente TEXT, descto REAL,"
-         " subtotal REAL, total REAL, iva REAL, hospedaje REAL, come1 TEXT, come2 TEXT,"
-         " usuario TEXT, hora TEXT, habitacion TEXT, personas INTEGER, cance INTEGER);"
-         "CREATE TABLE cliente(id TEXT, nombre TEXT);"
-         "CREATE TABLE fac_ocas(numero TEXT, nombre TEXT);");
+    sqlite3* db = freshSqlite(sql);
+    exec(db, (std::string(kSqlFacturas) +
+              "CREATE TABLE cliente(id TEXT, nombre TEXT);"
+              "CREATE TABLE fac_ocas(numero TEXT, nombre TEXT);")
+                 .c_str());
     exec(db, "BEGIN");
     sqlite3_stmt *f = nullptr, *c = nullptr, *o = nullptr;
     sqlite3_prepare_v2(db,
