@@ -19,8 +19,7 @@ namespace wv {
 
 namespace {
 
-constexpr Colour kTitleBack = rgb(128, 0, 64);
-constexpr Colour kWhite = rgb(255, 255, 255);
+constexpr Colour kWhite = kTitleText;
 
 // The browser's message bar, also the generic form's.
 const char* const kSearchHint =
@@ -46,6 +45,12 @@ void catalogGridLook(TWBrowse& brw) {
     brw.bFont = [](int row, int col, int kind) {
         TApplicationUi& ui = oAppUi();
         return seleccionaFuente(row, col, kind, &ui.fNormal, &ui.fBold, &ui.fBold, &ui.fBold);
+    };
+}
+
+void catalogTitleBack(TWBrowse& brw) {
+    brw.bBkColor = [](int, int, int kind) {
+        return titleOrFooter(kind) ? kTitleBack : kDefaultColour;
     };
 }
 
@@ -119,13 +124,9 @@ XCatalogo::XCatalogo(std::string cat, std::vector<std::string> acts)
     brw->aHJustify = {TWBrowse::kCentre, TWBrowse::kCentre};
     catalogGridLook(*brw);
     brw->bTextColor = [](int, int, int kind) {
-        return kind == TWBrowse::kCellHeader || kind == TWBrowse::kCellFooter ? kWhite
-                                                                             : kDefaultColour;
+        return titleOrFooter(kind) ? kWhite : kDefaultColour;
     };
-    brw->bBkColor = [](int, int, int kind) {
-        return kind == TWBrowse::kCellHeader || kind == TWBrowse::kCellFooter ? kTitleBack
-                                                                             : kDefaultColour;
-    };
+    catalogTitleBack(*brw);
     brw->nFreeze = 1;
     brw->lDrawFooters = true;
     brw->nFooterStyle = 6;

@@ -15,6 +15,16 @@ namespace wv {
 // RGB(r, g, b) as the controls take colours.
 constexpr Colour rgb(int r, int g, int b) { return Colour(r | (g << 8) | (b << 16)); }
 
+// The catalogue lists' colours: white titles and footers on dark red.
+constexpr Colour kTitleBack = rgb(128, 0, 64);
+constexpr Colour kTitleText = rgb(255, 255, 255);
+// Whether a cell kind of the browse's cell hooks is a column title or a footer.
+constexpr bool titleOrFooter(int kind) {
+    return kind == TWBrowse::kCellHeader || kind == TWBrowse::kCellFooter;
+}
+// The titles' and footers' background of the catalogue lists.
+void catalogTitleBack(TWBrowse& brw);
+
 // F_CAMBIARINDICE: the alias ordered by its tag number n; the title of column n in capitals and
 // coloured, the others in small letters; the search emptied; the window's caption naming the
 // order; the first record.

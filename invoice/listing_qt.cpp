@@ -21,8 +21,7 @@ namespace wv {
 
 namespace {
 
-constexpr Colour kTitleBack = rgb(128, 0, 64);
-constexpr Colour kWhite = rgb(255, 255, 255);
+constexpr Colour kWhite = kTitleText;
 constexpr Colour kCancelada = rgb(192, 0, 0);
 constexpr Colour kCanceladaFoco = rgb(255, 170, 170);
 
@@ -137,14 +136,11 @@ void ListadoWindow::bindBrowse() {
                listado.rows()[size_t(cur_)].cancelada;
     };
     brw->bTextColor = [cancelada](int, int, int kind) {
-        if (kind == TWBrowse::kCellHeader || kind == TWBrowse::kCellFooter) return kWhite;
+        if (titleOrFooter(kind)) return kWhite;
         if (!cancelada()) return kDefaultColour;
         return kind == TWBrowse::kCellFocus ? kCanceladaFoco : kCancelada;
     };
-    brw->bBkColor = [](int, int, int kind) {
-        return kind == TWBrowse::kCellHeader || kind == TWBrowse::kCellFooter ? kTitleBack
-                                                                             : kDefaultColour;
-    };
+    catalogTitleBack(*brw);
     brw->nFreeze = 1;
     brw->lDrawFooters = true;
     brw->nFooterStyle = 6;
