@@ -443,34 +443,35 @@ Customer customerFor(uint32_t i) {
 
 // The catalogue's table (data/tables.h) with its two tags, and the same rows in SQLite with an
 // index on the name.
+// A table of the application's layout with n records filled by `fill` (given the record's
+// number), indexed once they are all there; an index left by an earlier run goes first.
+void buildTable(const std::string& dbf, const wv::TableSpec& layout, uint32_t n,
+                const std::function<void(wv::DbfTable&, uint32_t)>& fill) {
+    std::filesystem::remove(dbf.substr(0, dbf.size() - 4) + ".cdx");
+    std::string error;
+    if (!wv::createTable(dbf, layout, &error, [&](wv::DbfTable& t) {
+            for (uint32_t i = 1; i <= n; ++i) {
+                t.append();
+                fill(t, i);
+            }
+        }))
+        die(error);
+}
+
 void makeCustomerTables(const std::string& dir, const std::string& sql, uint32_t n) {
     const wv::TableSpec* layout = wv::tableSpec("cliente");
     if (!layout) die("no cliente table");
-    std::string dbf = dir + "/cliente.dbf";
-    {
-        auto t = wv::DbfTable::create(dbf, layout->fields);
-        if (!t) die("cannot create " + dbf);
-        for (uint32_t i = 1; i <= n; ++i) {
-            Customer c = customerFor(i);
-            t->append();
-            t->put(0, wv::Value(c.id));
-            t->put(1, wv::Value(c.nombre));
-            t->put(2, wv::Value(c.domicilio));
-            t->put(3, wv::Value(c.ciudad));
-            t->put(4, wv::Value(c.cp));
-            t->put(5, wv::Value(std::string("MEXICO")));
-            t->put(6, wv::Value(c.telefonos));
-            t->put(7, wv::Value(c.rfc));
-        }
-    }
-    {
-        std::filesystem::remove(dir + "/cliente.cdx");
-        auto a = wv::WorkArea::open(dbf, "", false, false);
-        if (!a) die("cannot open " + dbf);
-        for (const wv::TagSpec& tag : layout->tags)
-            if (!a->createTag({tag.name, tag.key, "", false, false, false}))
-                die("cannot build tag " + tag.name);
-    }
+    buildTable(dir + "/cliente.dbf", *layout, n, [](wv::DbfTable& t, uint32_t i) {
+        Customer c = customerFor(i);
+        t.put(0, wv::Value(c.id));
+        t.put(1, wv::Value(c.nombre));
+        t.put(2, wv::Value(c.domicilio));
+        t.put(3, wv::Value(c.ciudad));
+        t.put(4, wv::Value(c.cp));
+        t.put(5, wv::Value(std::string("MEXICO")));
+        t.put(6, wv::Value(c.telefonos));
+        t.put(7, wv::Value(c.rfc));
+    });
     sqlite3* db = freshSqlite(sql);
     exec(db,
          "CREATE TABLE cliente(id TEXT, nombre TEXT, domicilio TEXT, ciudad_edo TEXT, cp TEXT,"
@@ -701,24 +702,6 @@ ListingData listingInvoice(uint32_t i, uint32_t n) {
     d.total = wv::roundTo(d.subtotal + d.iva + d.hospedaje, 2);
     d.cancelada = i % 37 == 0;
     return d;
-}
-
-void buildTable(const std::string& dbf, const wv::TableSpec& spec, uint32_t n,
-                const std::function<void(wv::DbfTable&, uint32_t)>& fill) {
-    {
-        auto t = wv::DbfTable::create(dbf, spec.fields);
-        if (!t) die("cannot create " + dbf);
-        for (uint32_t i = 1; i <= n; ++i) {
-            t->append();
-            fill(*t, i);
-        }
-    }
-    std::filesystem::remove(dbf.substr(0, dbf.size() - 4) + ".cdx");
-    auto a = wv::WorkArea::open(dbf, "", false, false);
-    if (!a) die("cannot open " + dbf);
-    for (const wv::TagSpec& tag : spec.tags)
-        if (!a->createTag({tag.name, tag.key, "", false, false, false}))
-            die("cannot build tag " + tag.name);
 }
 
 void makeListingTables(const std::string& dir, const std::string& sql, uint32_t n) {

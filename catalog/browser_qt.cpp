@@ -149,14 +149,14 @@ XCatalogo::XCatalogo(std::string cat, std::vector<std::string> acts)
     auto rows = [this] { return brw->nLen > 0; };
     auto changes = [this] { return mayChangeCatalog(oApp().cNivel) && brw->nLen > 0; };
     auto always = [] { return true; };
-    struct Spec {
+    struct ButtonDef {
         int id;
         const char *bitmap, *caption;
         std::string msg, tip;
         std::function<bool()> when;
         std::function<void()> action;
     };
-    const std::vector<Spec> buttons = {
+    const std::vector<ButtonDef> buttons = {
         {201, "BMP_AGREGAR", "Agregar \r\n Registro ", "Agregar un Registro",
          "Presione para Agregar un registro", always,
          [this] {
@@ -188,7 +188,7 @@ XCatalogo::XCatalogo(std::string cat, std::vector<std::string> acts)
                  brw->report("Impresion Catalogo: " + display, true);
          }},
     };
-    for (const Spec& b : buttons)
+    for (const ButtonDef& b : buttons)
         dlg.redefineButtonBmp(
             b.id,
             [this, action = b.action] {

@@ -16,11 +16,6 @@ namespace wv {
 
 namespace {
 
-WorkArea* selectArea(const std::string& alias) {
-    if (!workspace().select(alias)) return nullptr;
-    return workspace().area();
-}
-
 // The empty value of a field: blanks of its width, or zero.
 Value blankOf(WorkArea& a, const std::string& name) {
     int i = a.table().fieldIndex(name);
@@ -83,7 +78,7 @@ void RecordForm::writeFields(const std::vector<std::string>& only) {
 }
 
 bool RecordForm::load() {
-    WorkArea* a = selectArea(alias);
+    WorkArea* a = workspace().selectArea(alias);
     if (!a) return false;
     if (mode == kAlta) {
         std::optional<std::string> next = nextCode(alias);
@@ -114,7 +109,7 @@ bool RecordForm::validCode() {
 }
 
 RecordForm::Saved RecordForm::save(const std::vector<std::string>& only) {
-    WorkArea* a = selectArea(alias);
+    WorkArea* a = workspace().selectArea(alias);
     if (!a) return Saved::NotWritten;
     DbfTable& t = a->table();
     if (mode == kAlta) {
@@ -180,7 +175,7 @@ RecordForm::Saved RecordForm::save(const std::vector<std::string>& only) {
 bool RecordForm::erase(const std::string& question, const std::string& lockFailure,
                        const std::function<std::string()>& refusal) {
     if (!msgYesNo(question, oApp().cEmpresa)) return false;
-    WorkArea* a = selectArea(alias);
+    WorkArea* a = workspace().selectArea(alias);
     if (!a) return false;
     a->goTo(recno_);
     if (!recLock(5)) {
@@ -199,7 +194,7 @@ bool RecordForm::erase(const std::string& question, const std::string& lockFailu
 void RecordForm::maintain(const std::string& file,
                           const std::vector<std::pair<std::string, std::string>>& tags,
                           const std::string& dir) {
-    WorkArea* a = selectArea(alias);
+    WorkArea* a = workspace().selectArea(alias);
     if (!a) return;
     // Tags rebuilt where they stand would change under the feet of a station reading them: the
     // table is made this station's alone for the while, and others' opens wait it out.

@@ -17,6 +17,7 @@
 #include "runtime/codepage.h"
 #include "runtime/date.h"
 #include "runtime/transform.h"
+#include "storage/workstation.h"
 
 namespace wv {
 
@@ -25,13 +26,6 @@ namespace {
 const char* const kEol = "\r\n";
 const char* const kRdd = "DBFCDX";
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "";
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 std::string padLeft(const std::string& s, size_t n) {
     return s.size() >= n ? s : std::string(n - s.size(), ' ') + s;
@@ -86,7 +80,7 @@ std::string exePath() {
 
 std::string elapsedSinceStart() {
     // The process's start in clock ticks after boot against the time the machine has been up.
-    std::string stat = readFile("/proc/self/stat");
+    std::string stat = os::readSystemFile("/proc/self/stat");
     size_t close = stat.rfind(')');
     if (close == std::string::npos) return "";
     std::istringstream rest(stat.substr(close + 1));
@@ -95,7 +89,7 @@ std::string elapsedSinceStart() {
     for (int i = 3; i <= 22 && rest >> tok; ++i)
         if (i == 22) start = std::atoll(tok.c_str());
     double up = 0;
-    std::istringstream uptime(readFile("/proc/uptime"));
+    std::istringstream uptime(os::readSystemFile("/proc/uptime"));
     long ticks = ::sysconf(_SC_CLK_TCK);
     if (start < 0 || !(uptime >> up) || ticks <= 0) return "";
     double secs = up - double(start) / double(ticks);
@@ -126,8 +120,8 @@ std::vector<std::string> runningTasks() {
             if (!*n || std::strspn(n, "0123456789") != std::strlen(n)) continue;
             // Kernel threads have no command line; the tasks are the programs.
             std::string dir = std::string("/proc/") + n;
-            if (readFile(dir + "/cmdline").empty()) continue;
-            std::string comm = readFile(dir + "/comm");
+            if (os::readSystemFile(dir + "/cmdline").empty()) continue;
+            std::string comm = os::readSystemFile(dir + "/comm");
             while (!comm.empty() && (comm.back() == '\n' || comm.back() == '\r')) comm.pop_back();
             if (!comm.empty()) found.emplace_back(std::atol(n), systemText(comm));
         }
@@ -247,14 +241,14 @@ ErrorLogFacts currentErrorLogFacts() {
     DateTime n = now();
     f.date = dtoc(n.date);
     f.time = n.time;
-    std::string cpuinfo = readFile("/proc/cpuinfo");
+    std::string cpuinfo = os::readSystemFile("/proc/cpuinfo");
     f.cpuName = systemText(errlog::cpuName(cpuinfo));
     f.cpuMhz = errlog::cpuMhz(cpuinfo);
-    f.memoryMegs = errlog::memoryMegs(readFile("/proc/meminfo"));
+    f.memoryMegs = errlog::memoryMegs(os::readSystemFile("/proc/meminfo"));
     f.compiler = compilerVersion();
     f.osVersion = osVersion();
     f.tasks = runningTasks();
-    std::string status = readFile("/proc/self/status");
+    std::string status = os::readSystemFile("/proc/self/status");
     f.memActual = errlog::statusBytes(status, "VmRSS");
     f.memHighest = errlog::statusBytes(status, "VmHWM");
     return f;

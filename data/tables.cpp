@@ -225,8 +225,10 @@ std::string joinPath(const std::string& a, const std::string& b) {
     return a.empty() || a.back() == '/' ? a + b : a + "/" + b;
 }
 
-bool buildTable(const std::string& path, const TableSpec& layout,
-                const std::function<void(DbfTable&)>& fill, std::string* error) {
+}  // namespace
+
+bool createTable(const std::string& path, const TableSpec& layout, std::string* error,
+                 const std::function<void(DbfTable&)>& fill) {
     {
         auto t = DbfTable::create(path, layout.fields);
         if (!t) {
@@ -251,12 +253,6 @@ bool buildTable(const std::string& path, const TableSpec& layout,
             return false;
         }
     return true;
-}
-
-}  // namespace
-
-bool createTable(const std::string& path, const TableSpec& spec, std::string* error) {
-    return buildTable(path, spec, {}, error);
 }
 
 bool initInstallation(const std::string& dir, bool demo, std::string* error) {
@@ -323,11 +319,11 @@ bool initInstallation(const std::string& dir, bool demo, std::string* error) {
                 }
             };
         }
-        if (!buildTable(joinPath(datos, layout.name + ".dbf"), layout, fill, error)) return false;
+        if (!createTable(joinPath(datos, layout.name + ".dbf"), layout, error, fill)) return false;
     }
-    if (!buildTable(joinPath(datos, occasionalTable().name + ".dbf"), occasionalTable(), {}, error))
+    if (!createTable(joinPath(datos, occasionalTable().name + ".dbf"), occasionalTable(), error))
         return false;
-    return buildTable(joinPath(config, "cfg.dbf"), configTable(), {}, error);
+    return createTable(joinPath(config, "cfg.dbf"), configTable(), error);
 }
 
 }  // namespace wv

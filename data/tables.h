@@ -2,6 +2,7 @@
 // catalogues use for their codes, and the laying out of a new installation.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,8 +30,10 @@ const TableSpec* tableSpec(const std::string& name);
 // The occasional customer's billing data of each invoice ("fac_ocas" in the data directory),
 // keyed by the invoice's number: the invoice itself keeps only the code "9999".
 const TableSpec& occasionalTable();
-// Creates an empty table with its tags; false, with the reason, when it cannot.
-bool createTable(const std::string& path, const TableSpec& spec, std::string* error);
+// Creates a table with its tags, the records `fill` appends (none without it) indexed once they
+// are all there; false, with the reason, when it cannot.
+bool createTable(const std::string& path, const TableSpec& layout, std::string* error,
+                 const std::function<void(DbfTable&)>& fill = {});
 
 // The 23 print positions of a new installation: row and column in centimetres and the print flag.
 struct PrintPosition {

@@ -263,11 +263,8 @@ void WorkArea::KeyBatch::end() {
 }
 
 bool WorkArea::settleKeys() {
-    if (!bag_ || !table_->shared()) return true;
-    // Taking the write lock is what settles them.
-    if (!bag_->lockWrite()) return false;
-    bag_->unlockWrite();
-    return true;
+    // Taking the index's write lock is what settles them.
+    return KeyBatch(*this).held();
 }
 
 uint32_t WorkArea::keyCount() {

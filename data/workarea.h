@@ -152,6 +152,12 @@ public:
     // SELECT by number (any 1-255, open or not) or by alias (0 when no area has it).
     int select(int n);
     int select(const std::string& alias);
+    // SELECT by alias, answering the area now current; null (nothing selected) when no area has
+    // the alias.
+    WorkArea* selectArea(const std::string& alias) {
+        int n = select(alias);
+        return n ? area(n) : nullptr;
+    }
     int current() const { return current_; }
     WorkArea* area(int n = 0);  // 0: the current area; null when it is empty
     WorkArea* area(const std::string& alias);

@@ -37,31 +37,18 @@ constexpr double kLineStep = 0.3;  // cm between printed lines
 
 double cents(double v) { return roundTo(v, 2); }
 
-std::string fit(const std::string& s, size_t n) {
-    std::string out = s.substr(0, n);
-    out.resize(n, ' ');
-    return out;
-}
-
 bool fitsPicture(double v, const char* picture) {
     return transform(Value::number(v), picture).find('*') == std::string::npos;
 }
 
 // Whether a value fits a numeric field of the table.
-bool fitsField(const TableSpec& spec, const std::string& name, double v) {
-    for (const FieldDef& f : spec.fields)
+bool fitsField(const TableSpec& layout, const std::string& name, double v) {
+    for (const FieldDef& f : layout.fields)
         if (f.name == name) return str(v, f.len, f.dec).find('*') == std::string::npos;
     return true;
 }
 
-const TableSpec& spec(const std::string& name) { return *tableSpec(name); }
-
 bool isLetter(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
-
-WorkArea* area(const std::string& alias) {
-    workspace().select(alias);
-    return workspace().area(alias);
-}
 
 }  // namespace
 
@@ -96,7 +83,7 @@ void Factura::blankCustomer() {
 
 void Factura::reset(const std::string& number) {
     oFacturas.zap();
-    cNumFact = fit(number, 10);
+    cNumFact = padR(number, 10);
     dFecha = today();
     cIdCliente = std::string(4, ' ');
     blankCustomer();
@@ -226,7 +213,7 @@ bool CapturaFactura::open() {
             workspace().closeAll();
             return false;
         }
-    WorkArea* p = area("POS_FAC");
+    WorkArea* p = workspace().selectArea("POS_FAC");
     if (!p || p->recCount() < uint32_t(kPositions)) {
         msgStop("Faltan parametros necesarios para la impresion de: FACTURAS, consulte a su "
                 "asesor...",
@@ -309,14 +296,14 @@ bool CapturaFactura::customerValid() {
         f.mEdita = true;
         return true;
     }
-    f.cIdCliente = fit(valCod(f.cIdCliente, "cliente"), 4);
+    f.cIdCliente = padR(valCod(f.cIdCliente, "cliente"), 4);
     WorkArea* c = workspace().area("CLIENTE");
-    f.cNombre = fit(c->get("NOMBRE").text(), 100);
-    f.cDomicilio = fit(c->get("DOMICILIO").text(), 100);
-    f.cCp = fit(c->get("CP").text(), 5);
-    f.cRfc = fit(c->get("RFC").text(), 14);
-    f.cCiudadEdo = fit(c->get("CIUDAD_EDO").text(), 50);
-    f.cTelefono = fit(c->get("TELEFONOS").text(), 50);
+    f.cNombre = padR(c->get("NOMBRE").text(), 100);
+    f.cDomicilio = padR(c->get("DOMICILIO").text(), 100);
+    f.cCp = padR(c->get("CP").text(), 5);
+    f.cRfc = padR(c->get("RFC").text(), 14);
+    f.cCiudadEdo = padR(c->get("CIUDAD_EDO").text(), 50);
+    f.cTelefono = padR(c->get("TELEFONOS").text(), 50);
     return true;
 }
 
@@ -325,22 +312,22 @@ void CapturaFactura::cargaDatos() {
     // Nothing of the invoice shown before stays on the screen or reaches the printer.
     f.blankCustomer();
     WorkArea* h = workspace().area("FACTURAS");
-    f.cNumFact = fit(h->get("NUMERO").text(), 10);
+    f.cNumFact = padR(h->get("NUMERO").text(), 10);
     f.dFecha = h->get("FECHA").date();
-    f.cIdCliente = fit(h->get("IDCLIENTE").text(), 4);
-    f.cComenta1 = fit(h->get("COME1").text(), 50);
-    f.cComenta2 = fit(h->get("COME2").text(), 50);
-    f.cHabita = fit(h->get("HABITACION").text(), 4);
+    f.cIdCliente = padR(h->get("IDCLIENTE").text(), 4);
+    f.cComenta1 = padR(h->get("COME1").text(), 50);
+    f.cComenta2 = padR(h->get("COME2").text(), 50);
+    f.cHabita = padR(h->get("HABITACION").text(), 4);
     f.nPersonas = h->get("PERSONAS").num();
     f.lCancelada = !h->eof() && h->get("CANCE").logical();
 
     auto copyFrom = [&](WorkArea* from) {
-        f.cNombre = fit(from->get("NOMBRE").text(), 100);
-        f.cDomicilio = fit(from->get("DOMICILIO").text(), 100);
-        f.cTelefono = fit(from->get("TELEFONOS").text(), 50);
-        f.cCp = fit(from->get("CP").text(), 5);
-        f.cRfc = fit(from->get("RFC").text(), 14);
-        f.cCiudadEdo = fit(from->get("CIUDAD_EDO").text(), 50);
+        f.cNombre = padR(from->get("NOMBRE").text(), 100);
+        f.cDomicilio = padR(from->get("DOMICILIO").text(), 100);
+        f.cTelefono = padR(from->get("TELEFONOS").text(), 50);
+        f.cCp = padR(from->get("CP").text(), 5);
+        f.cRfc = padR(from->get("RFC").text(), 14);
+        f.cCiudadEdo = padR(from->get("CIUDAD_EDO").text(), 50);
     };
     WorkArea* o = workspace().area("FAC_OCAS");
     WorkArea* c = workspace().area("CLIENTE");
@@ -396,20 +383,21 @@ long CapturaFactura::roomForLines() const {
 
 std::string CapturaFactura::lineRefusal(const LineaFactura& l) const {
     if (l.nPrecioU == 0) return "Es necesario un valor mayor a 0, verifique...";
-    const TableSpec& lines = spec("det_fact");
+    const TableSpec& lines = *tableSpec("det_fact");
     const bool fits = fitsField(lines, "CANTIDAD", l.nCant) && fitsPicture(l.nCant, "999") &&
                       fitsPicture(l.nPrecioU, kLinePicture) &&
                       fitsPicture(l.nDescto, kLinePicture) &&
                       fitsPicture(l.nImporte, kLinePicture) &&
                       fitsField(lines, "PRECIO", l.nPrecioU) &&
-                      fitsField(lines, "IVA", l.nIVA) && fitsField(lines, "HOSPEDAJE", l.nHospeda) &&
+                      fitsField(lines, "IVA", l.nIVA) &&
+                      fitsField(lines, "HOSPEDAJE", l.nHospeda) &&
                       fitsField(lines, "IMPORTE", l.nImporte);
     if (!fits)
         return "Las cantidades de este concepto no caben en la factura impresa (hasta 999 "
                "unidades y 99,999.99 por importe), verifique...";
     Factura after = f;
     after.addLine(l);
-    const TableSpec& headers = spec("facturas");
+    const TableSpec& headers = *tableSpec("facturas");
     for (double v : {after.nSubtot, after.nDescto, after.nIva, after.nHospe, after.nTotal})
         if (!fitsPicture(v, kTotalPrinted) || !fitsField(headers, "TOTAL", v))
             return "Con este concepto los totales de la factura ya no caben en la forma impresa "
@@ -425,7 +413,7 @@ std::string CapturaFactura::lineRefusal(const LineaFactura& l) const {
 
 bool CapturaFactura::rollBack(uint32_t header, const std::vector<uint32_t>& lines) {
     auto drop = [](const char* alias, uint32_t rec) {
-        WorkArea* a = area(alias);
+        WorkArea* a = workspace().selectArea(alias);
         a->goTo(rec);
         if (!recLock(5)) return false;
         bool ok = a->table().deleteRecord();
@@ -444,7 +432,7 @@ CapturaFactura::Stored CapturaFactura::store() {
         return Stored::Failed;
     }
     const std::string hora = timeText();
-    WorkArea* h = area("FACTURAS");
+    WorkArea* h = workspace().selectArea("FACTURAS");
     DbfTable& ht = h->table();
     // The number is checked again under the lock every invoice's append takes, and the header is
     // written and keyed before it goes.
@@ -508,7 +496,7 @@ CapturaFactura::Stored CapturaFactura::store() {
     ht.unlockAll();
 
     std::vector<uint32_t> written;
-    WorkArea* d = area("DET_FACT");
+    WorkArea* d = workspace().selectArea("DET_FACT");
     // The lines go in one after the other under one hold of the lines' append lock.
     const bool held = d->table().holdAppendLock();
     // Their keys go to the index in one write, after the last line.
@@ -547,7 +535,7 @@ CapturaFactura::Stored CapturaFactura::store() {
     keys.end();
     d->table().unlockAll();
     if (f.cIdCliente == kClienteOcasional) {
-        WorkArea* o = area("FAC_OCAS");
+        WorkArea* o = workspace().selectArea("FAC_OCAS");
         if (addRec(5)) {
             o->put("NUMERO", Value(f.cNumFact));
             o->put("NOMBRE", Value(f.cNombre));
@@ -576,7 +564,7 @@ CapturaFactura::Stored CapturaFactura::store() {
 }
 
 bool CapturaFactura::erase() {
-    WorkArea* h = area("FACTURAS");
+    WorkArea* h = workspace().selectArea("FACTURAS");
     if (h->eof()) return false;
     const uint32_t header = h->recNo();
     if (!recLock(5)) {
@@ -587,7 +575,7 @@ bool CapturaFactura::erase() {
     h->table().deleteRecord();
     h->table().unlockAll();
     std::string left;
-    WorkArea* d = area("DET_FACT");
+    WorkArea* d = workspace().selectArea("DET_FACT");
     for (long r = 1; r <= f.lineCount(); ++r) {
         const uint32_t rec = uint32_t(f.line(r).nRegistro);
         d->goTo(rec);
@@ -603,7 +591,8 @@ bool CapturaFactura::erase() {
         }
         if (!ok) left += (left.empty() ? "" : ", ") + std::to_string(r);
     }
-    if (WorkArea* o = area("FAC_OCAS"); o && f.cIdCliente == kClienteOcasional) {
+    WorkArea* o = workspace().selectArea("FAC_OCAS");
+    if (o && f.cIdCliente == kClienteOcasional) {
         o->setOrder(1);
         if (o->seek(Value(f.cNumFact), false) && recLock(5)) {
             o->table().deleteRecord();
@@ -623,7 +612,7 @@ bool CapturaFactura::erase() {
 }
 
 bool CapturaFactura::toggleCancel() {
-    WorkArea* h = area("FACTURAS");
+    WorkArea* h = workspace().selectArea("FACTURAS");
     if (h->eof()) return false;
     const bool cancelled = h->get("CANCE").logical();
     if (cancelled) {
@@ -640,7 +629,8 @@ bool CapturaFactura::toggleCancel() {
         // Another station switched it meanwhile: what the operator answered no longer applies.
         h->table().unlockAll();
         f.lCancelada = now;
-        msgStop("Otra estacion acaba de " + std::string(now ? "cancelar" : "quitar la cancelacion a") +
+        msgStop("Otra estacion acaba de " +
+                    std::string(now ? "cancelar" : "quitar la cancelacion a") +
                     " la factura " + f.cNumFact + "; no se cambio nada.",
                 oApp().cEmpresa);
         return false;

@@ -24,9 +24,7 @@ bool EditorLinea::freeConcept() const { return allTrim(l.cIdArtic).empty(); }
 void EditorLinea::articulo() {
     l.cIdArtic = valCod(l.cIdArtic, "articulo");
     WorkArea* a = workspace().area("ARTICULO");
-    std::string name = a ? a->get("NOMBRE").text() : "";
-    name.resize(70, ' ');
-    l.cArticul = freeConcept() ? std::string(70, ' ') : name;
+    l.cArticul = padR(freeConcept() || !a ? "" : a->get("NOMBRE").text(), 70);
     l.nPrecioU = a ? a->get("PRECIO").num() : 0;
     l.nPorcIVA = a ? a->get("IVA").num() : 0;
     l.nPorcHos = a ? a->get("HOSPEDAJE").num() : 0;

@@ -147,4 +147,10 @@ std::string allTrim(std::string_view s) {
     return std::string(s.substr(a, b - a + 1));
 }
 
+std::string padR(std::string_view s, size_t width) {
+    std::string out(s.substr(0, width));
+    out.resize(width, ' ');
+    return out;
+}
+
 }  // namespace wv

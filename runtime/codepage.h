@@ -20,5 +20,7 @@ char lowerCaseChar(char c);
 std::string lowerCase(std::string_view cp1252);
 // The text without leading and trailing blanks.
 std::string allTrim(std::string_view s);
+// PADR: the text cut to the width, or filled with blanks on its right up to it.
+std::string padR(std::string_view s, size_t width);
 
 }  // namespace wv

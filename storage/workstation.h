@@ -24,6 +24,9 @@ bool isExeRunning(const std::string& name);
 std::string computerName();
 // WNETGETUSER: the name of the user logged on, at most 249 characters.
 std::string networkUser();
+// The whole of a file the system describes itself in (/proc/meminfo...); empty when it cannot be
+// read.
+std::string readSystemFile(const std::string& path);
 // The operating system's name and version, e.g. "Debian GNU/Linux 12 (bookworm) - Linux 6.1.0".
 std::string systemName();
 

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 
 #include "runtime/codepage.h"
 #include "storage/workstation.h"
@@ -100,6 +101,14 @@ std::string systemName() {
     std::string kernel = ::uname(&u) == 0 ? std::string(u.sysname) + " " + u.release : "";
     std::string out = pretty.empty() ? kernel : kernel.empty() ? pretty : pretty + " - " + kernel;
     return fromSystem(out, 250);
+}
+
+std::string readSystemFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return "";
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
 }
 
 }  // namespace wv::os

@@ -476,16 +476,9 @@ std::string mimeTypeOf(std::string_view globs2, const std::string& ext) {
 
 namespace {
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "";
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 std::string firstLine(const std::string& path) {
-    std::string s = readFile(path);
+    std::string s = os::readSystemFile(path);
     if (size_t nl = s.find('\n'); nl != std::string::npos) s.resize(nl);
     return sysinfo::trimmed(s);
 }
@@ -566,14 +559,14 @@ FileAssociation associationOf(const std::string& ext) {
     FileAssociation a;
     std::string type;
     for (const std::string& d : dataDirs()) {
-        type = sysinfo::mimeTypeOf(readFile(d + "/mime/globs2"), ext);
+        type = sysinfo::mimeTypeOf(os::readSystemFile(d + "/mime/globs2"), ext);
         if (!type.empty()) break;
     }
     if (type.empty()) return a;
     std::string entry = defaultApplication(type);
     if (entry.empty()) return a;
     for (const std::string& d : dataDirs()) {
-        std::string text = readFile(d + "/applications/" + entry);
+        std::string text = os::readSystemFile(d + "/applications/" + entry);
         if (!text.empty()) {
             a = sysinfo::desktopEntry(text);
             break;
@@ -620,7 +613,7 @@ SystemFacts currentSystemFacts() {
         machine = u.machine;
     }
     readNetwork(f);
-    std::string osRelease = readFile("/etc/os-release");
+    std::string osRelease = os::readSystemFile("/etc/os-release");
     sysinfo::eachLine(osRelease, [&](std::string_view line) {
         if (line.substr(0, 12) != "PRETTY_NAME=") return;
         std::string v = sysinfo::trimmed(line.substr(12));
@@ -628,7 +621,7 @@ SystemFacts currentSystemFacts() {
         f.systemName = fromUtf8(v);
     });
     f.computerName = os::computerName();
-    f.processors = sysinfo::processors(readFile("/proc/cpuinfo"), machine);
+    f.processors = sysinfo::processors(os::readSystemFile("/proc/cpuinfo"), machine);
     for (size_t i = 0; i < f.processors.size(); ++i) {
         // The nominal speed where cpufreq tells it; "cpu MHz" is the speed of the moment.
         std::string khz = firstLine("/sys/devices/system/cpu/cpu" + std::to_string(i) +
@@ -646,7 +639,7 @@ SystemFacts currentSystemFacts() {
     f.defaultBrowser = fromUtf8(defaultApplication("x-scheme-handler/http"));
     if (f.defaultBrowser.empty()) f.defaultBrowser = fromUtf8(defaultApplication("text/html"));
     f.associations["ZIP"] = associationOf("ZIP");
-    std::string meminfo = readFile("/proc/meminfo");
+    std::string meminfo = os::readSystemFile("/proc/meminfo");
     f.memTotal = sysinfo::meminfoBytes(meminfo, "MemTotal");
     f.memAvailable = sysinfo::meminfoBytes(meminfo, "MemAvailable");
     if (f.memAvailable == 0) f.memAvailable = sysinfo::meminfoBytes(meminfo, "MemFree");

@@ -202,14 +202,13 @@ print([r['Nombre'] for r in rows if r['Cliente'] == '9999'][0])
 // more at most, never the table.
 TEST(ListingReads, AMonthOfALargeTableReadsAboutThatMonth) {
     test::TempDir dir;
-    const TableSpec& spec = *tableSpec("facturas");
     const std::string dbf = dir.file("facturas.dbf");
     constexpr uint32_t kInvoices = 100000;
     const int32_t start = d(2015, 1, 1).jd, days = d(2025, 1, 1).jd - start;
     uint32_t expected = 0, cancelled = 0;
-    {
-        auto t = DbfTable::create(dbf, spec.fields);
-        ASSERT_TRUE(t);
+    std::string error;
+    ASSERT_TRUE(createTable(dbf, *tableSpec("facturas"), &error, [&](DbfTable& table) {
+        DbfTable* t = &table;
         for (uint32_t i = 1; i <= kInvoices; ++i) {
             // Mostly in date order, as a business stores them, with a few late ones.
             uint32_t k = i % 97 == 0 ? (i * 7919u) % kInvoices : i;
@@ -227,13 +226,7 @@ TEST(ListingReads, AMonthOfALargeTableReadsAboutThatMonth) {
                 cancelled += i % 5 == 0;
             }
         }
-    }
-    {
-        auto a = WorkArea::open(dbf, "", false, false);
-        ASSERT_TRUE(a);
-        for (const TagSpec& tag : spec.tags)
-            ASSERT_TRUE(a->createTag({tag.name, tag.key, "", false, false, false}));
-    }
+    })) << error;
     ListadoFacturas l(d(2020, 6, 1), d(2020, 6, 30));
     ASSERT_TRUE(l.open(dir.path()));
     const uint64_t before = l.facturas()->table().recordsRead();

@@ -25,12 +25,6 @@ std::string lastSaid(const wv::ScriptedOperator& op) {
     return op.shown.empty() ? std::string() : wv::toUtf8(op.shown.back().text);
 }
 
-std::string fitted(const std::string& s, size_t n) {
-    std::string out = s.substr(0, n);
-    out.resize(n, ' ');
-    return out;
-}
-
 double number(const std::string& s, const std::string& what) {
     char* end = nullptr;
     double v = std::strtod(s.c_str(), &end);
@@ -80,11 +74,11 @@ int cmdFactura(const std::vector<std::string>& a) {
         if (d.empty()) fail("not a date (AAAAMMDD): " + fecha);
         cap.f.dFecha = d;
     }
-    if (!habitacion.empty()) cap.f.cHabita = fitted(wv::fromUtf8(habitacion), 4);
+    if (!habitacion.empty()) cap.f.cHabita = wv::padR(wv::fromUtf8(habitacion), 4);
     if (personas < 0 || personas > 999) fail("--personas takes 0 to 999");
     cap.f.nPersonas = personas;
 
-    const std::string cliente = wv::cero1(fitted(a[1], 4));
+    const std::string cliente = wv::cero1(wv::padR(a[1], 4));
     wv::WorkArea* c = wv::workspace().area("CLIENTE");
     c->setOrder(1);
     if (cliente != wv::kClienteOcasional && !c->seek(wv::Value(cliente), false))
@@ -100,7 +94,7 @@ int cmdFactura(const std::vector<std::string>& a) {
             parts.push_back(item.substr(from, colon - from));
         parts.push_back(item.substr(from));
         if (parts.size() < 2 || parts.size() > 3) fail("not ARTICULO:CANTIDAD[:PRECIO]: " + item);
-        const std::string code = wv::cero1(fitted(parts[0], 6));
+        const std::string code = wv::cero1(wv::padR(parts[0], 6));
         art->setOrder(1);
         if (!art->seek(wv::Value(code), false)) fail("unknown article " + parts[0]);
         wv::EditorLinea e(cap, 1);
