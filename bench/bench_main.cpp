@@ -571,8 +571,7 @@ double oursInvoiceStore(const std::string& dir, int invoices) {
         if (!cap.open()) die("cannot open the invoice tables");
         for (int i = 0; i < invoices; ++i) {
             cap.newCycle();
-            cap.f.cIdCliente = "0002";
-            cap.customerValid();
+            cap.f.cIdCliente = "0002";  // as the screen leaves it (the header keeps the code)
             for (int k = 0; k < kInvoiceLines; ++k) {
                 wv::LineaFactura l;
                 l.cIdArtic = "00000" + std::to_string(k + 1);

@@ -1,6 +1,8 @@
 #include "data/config.h"
 
 #include <cctype>
+#include <map>
+#include <utility>
 
 #include "data/application.h"
 #include "data/maintenance.h"
@@ -62,6 +64,46 @@ std::string encode(const Value& v, char tipo) {
     }
 }
 
+// Where each setting was last found, by table. A table open shared keeps its records where
+// they are (packing it needs it alone), so a setting is read there again without a look in the
+// index once the record is seen still to hold it.
+std::map<std::pair<const DbfTable*, std::string>, uint32_t>& rememberedRecords() {
+    static std::map<std::pair<const DbfTable*, std::string>, uint32_t> records;
+    return records;
+}
+
+// The current record holds the setting as a look in the index would find it.
+bool holdsSetting(WorkArea* a, const std::string& variable) {
+    if (a->eof() || a->table().deleted()) return false;
+    const std::string v = a->get("VARIABLE").text();
+    return v.size() >= variable.size() && v.compare(0, variable.size(), variable) == 0 &&
+           v.find_first_not_of(' ', variable.size()) == std::string::npos;
+}
+
+// Positions on the setting's record: where it was last, else through the index. With
+// `verified` false the record is only taken as a guess, to be checked under its lock.
+bool findSetting(WorkArea* a, const std::string& variable, bool verified, bool* guessed) {
+    auto& known = rememberedRecords();
+    auto it = known.find({&a->table(), variable});
+    *guessed = false;
+    if (it != known.end()) {
+        a->goTo(it->second);
+        if (!verified && !a->eof()) {
+            *guessed = true;
+            return true;
+        }
+        if (holdsSetting(a, variable)) return true;
+        known.erase(it);
+    }
+    if (!a->seek(Value(variable), false)) return false;
+    known[{&a->table(), variable}] = a->recNo();
+    return true;
+}
+
+void forgetSetting(WorkArea* a, const std::string& variable) {
+    rememberedRecords().erase({&a->table(), variable});
+}
+
 }  // namespace
 
 Value getCfg(const std::string& variable, const Value& defaultValue) {
@@ -74,7 +116,8 @@ Value getCfg(const std::string& variable, const Value& defaultValue) {
     }
     WorkArea* a = workspace().area(area);
     Value result = defaultValue;
-    if (a->seek(Value(variable), false)) {
+    bool guessed = false;
+    if (findSetting(a, variable, true, &guessed)) {
         std::string tipo = a->get("TIPO").text();
         std::string valor = a->get("VALOR").text();
         char t = tipo.empty() ? ' ' : tipo[0];
@@ -112,7 +155,8 @@ std::optional<bool> lSaveCfgIf(const std::string& variable, const Value& value,
     WorkArea* a = workspace().area(area);
     std::string newTipo = tipo.empty() ? "C" : tipo;
     workspace().select(area);
-    bool found = a->seek(Value(variable), false);
+    bool guessed = false;
+    bool found = findSetting(a, variable, false, &guessed);
     // A new setting is looked for again under the lock of appends, so that two stations saving
     // it for the first time add it once.
     bool adding = !found && a->table().holdAppendLock();
@@ -121,8 +165,6 @@ std::optional<bool> lSaveCfgIf(const std::string& variable, const Value& value,
         adding = false;
         found = true;
     }
-    std::string stored = found ? a->get("TIPO").text() : newTipo;
-    std::string text = encode(value, stored.empty() ? 'C' : stored[0]);
     std::optional<bool> result = found;
     if (found) {
         // A setting that cannot be locked is not written (and never added a second time).
@@ -130,11 +172,21 @@ std::optional<bool> lSaveCfgIf(const std::string& variable, const Value& value,
             result = std::nullopt;
         } else {
             a->goTo(a->recNo());  // read again under the lock
+            if (guessed && !holdsSetting(a, variable)) {
+                // Not where it was last: looked up in the index, as the first time.
+                a->table().unlockAll();
+                forgetSetting(a, variable);
+                closeConfig(area, previous, lent);
+                return lSaveCfgIf(variable, value, replaces, tipo);
+            }
+            std::string stored = a->get("TIPO").text();
+            std::string text = encode(value, stored.empty() ? 'C' : stored[0]);
             if (!replaces || replaces(upperCase(allTrim(a->get("VALOR").text()))))
                 a->put("VALOR", Value(text));
             a->table().unlockAll();
         }
     } else if (adding && tryAddRec(5)) {
+        std::string text = encode(value, newTipo[0]);
         a->put("VARIABLE", Value(upperCase(variable)));
         a->put("TIPO", Value(newTipo));
         a->put("VALOR", Value(text));

@@ -224,17 +224,17 @@ bool recLock(double nSeconds) {
     }
 }
 
-bool tryAddRec(double nSeconds) {
+bool tryAddRec(double nSeconds, bool releaseLocks) {
     WorkArea* a = workspace().area();
     if (!a) return false;
     // An append refused for another reason (a read-only table, a write error) has been shown by
     // the error handler already: no record was added, so the result is false.
-    if (a->table().append()) return true;
+    if (a->table().append(releaseLocks)) return true;
     if (!netErr()) return false;
     Clock::time_point start = Clock::now();
     while (secondsSince(start) < nSeconds) {
         pause();
-        if (a->table().append()) return true;
+        if (a->table().append(releaseLocks)) return true;
         if (!netErr()) return false;
     }
     return false;

@@ -35,8 +35,8 @@ bool recLock(double nSeconds = 5);
 // nSeconds.
 bool addRec(double nSeconds = 5);
 // ADD_REC without its stop box, for a caller that holds a lock no box may wait on and tells the
-// operator itself once it has let go.
-bool tryAddRec(double nSeconds = 5);
+// operator itself once it has let go. releaseLocks=false keeps the area's other record locks.
+bool tryAddRec(double nSeconds = 5, bool releaseLocks = true);
 // FAREA: the area holding the alias (letter case ignored), 0 when none.
 int fArea(const std::string& cAlias);
 

@@ -101,7 +101,7 @@ bool WorkArea::currentKey(std::vector<uint8_t>* out) {
 }
 
 bool WorkArea::positionOn(uint32_t rec) {
-    return table_->goTo(rec ? rec : table_->recCount() + 1);
+    return rec ? table_->goTo(rec) : table_->goEof();
 }
 
 // Moves on along the order while the record is deleted (deleted setting on).
@@ -222,7 +222,7 @@ bool WorkArea::seek(const Value& key, bool soft) {
         raiseError(e);
         return false;
     }
-    if (!table_->goTo(table_->recNo())) return false;  // write back first
+    if (!table_->writeBack()) return false;
     std::vector<uint8_t> k(size_t(t->keyLength()));
     size_t len = k.size();
     if (t->keyType() == 'C') {

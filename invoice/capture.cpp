@@ -433,30 +433,42 @@ CapturaFactura::Stored CapturaFactura::store() {
     }
     const std::string hora = timeText();
     WorkArea* h = workspace().selectArea("FACTURAS");
+    WorkArea* d = workspace().area("DET_FACT");
     DbfTable& ht = h->table();
-    // The number is checked again under the lock every invoice's append takes, and the header is
-    // written and keyed before it goes.
-    if (!ht.holdAppendLock()) {
+    DbfTable& dt = d->table();
+    // The invoice goes in under the append locks of both tables (taken in that order by every
+    // store), so the number is checked again where no other station can store it meanwhile.
+    // Their indexes are taken next, as every append takes them: taking them keys any invoice
+    // whose station died before writing its keys, so that the check finds it, and the keys of
+    // the header and the lines go to each index in one write at the end.
+    auto letGo = [&] {
+        dt.releaseAppendLock();
+        ht.releaseAppendLock();
+    };
+    if (!ht.holdAppendLock() || !dt.holdAppendLock()) {
+        letGo();
         msgStop("No se pudo guardar la factura: la tabla de facturas no se pudo bloquear. No se "
                 "guardo nada.",
                 oApp().cEmpresa);
         return Stored::Failed;
     }
-    // The header's keys go to the index in one write with the settling of the index, which
-    // also keys an invoice whose station died before writing its keys, so that the check below
-    // finds it. The index is taken after the append lock, as every append takes them.
     WorkArea::KeyBatch headerKeys(*h);
-    if (!headerKeys.held() || !workspace().area("DET_FACT")->settleKeys()) {
+    WorkArea::KeyBatch lineKeys(*d);
+    auto endKeys = [&] {
+        lineKeys.end();
         headerKeys.end();
-        ht.releaseAppendLock();
+    };
+    if (!headerKeys.held() || !lineKeys.held()) {
+        endKeys();
+        letGo();
         msgStop("No se pudo guardar la factura: el indice de facturas no se pudo bloquear. No se "
                 "guardo nada.",
                 oApp().cEmpresa);
         return Stored::Failed;
     }
     if (numberUsed(*number)) {
-        headerKeys.end();
-        ht.releaseAppendLock();
+        endKeys();
+        letGo();
         std::string taken = *number;
         std::optional<std::string> next = nextInvoiceNumber(taken);
         while (next && numberUsed(*next)) next = nextInvoiceNumber(*next);
@@ -469,8 +481,8 @@ CapturaFactura::Stored CapturaFactura::store() {
     f.cNumFact = *number;
     workspace().select("FACTURAS");
     if (!ht.append()) {
-        headerKeys.end();
-        ht.releaseAppendLock();
+        endKeys();
+        letGo();
         msgStop("No se pudo agregar la factura " + f.cNumFact + "; no se guardo nada, vuelva a "
                 "intentarlo...",
                 oApp().cEmpresa);
@@ -491,22 +503,18 @@ CapturaFactura::Stored CapturaFactura::store() {
     h->put("HORA", Value(hora));
     h->put("HABITACION", Value(f.cHabita));
     h->put("PERSONAS", Value::number(f.nPersonas));
-    ht.flush();
-    headerKeys.end();
-    ht.unlockAll();
+    ht.writeBack();
 
     std::vector<uint32_t> written;
-    WorkArea* d = workspace().selectArea("DET_FACT");
-    // The lines go in one after the other under one hold of the lines' append lock.
-    const bool held = d->table().holdAppendLock();
-    // Their keys go to the index in one write, after the last line.
-    WorkArea::KeyBatch keys(*d);
     for (long r = 1; r <= f.lineCount(); ++r) {
         LineaFactura l = f.line(r);
         workspace().select("DET_FACT");
-        if (!tryAddRec(5)) {  // a box now would keep every station's lines waiting
-            keys.end();
-            if (held) d->table().releaseAppendLock();
+        // A box now would keep every station's invoices waiting; the lines stay locked together
+        // until the last one is keyed.
+        if (!tryAddRec(5, false)) {
+            endKeys();
+            dt.unlockAll();
+            ht.unlockAll();
             const bool undone = rollBack(header, written);
             msgStop("No se pudo guardar la linea " + std::to_string(r) + " de la factura " +
                         f.cNumFact +
@@ -530,10 +538,11 @@ CapturaFactura::Stored CapturaFactura::store() {
         d->put("DESCTO", Value::number(l.nDescto));
         d->put("IMPORTE", Value::number(l.nImporte));
         d->put("CONCEPTO1", Value(l.cArticul));
-        d->table().unlock(d->recNo());
     }
-    keys.end();
-    d->table().unlockAll();
+    dt.writeBack();  // the last line too, before the keys go in
+    endKeys();
+    dt.unlockAll();
+    ht.unlockAll();
     if (f.cIdCliente == kClienteOcasional) {
         WorkArea* o = workspace().selectArea("FAC_OCAS");
         if (addRec(5)) {

@@ -961,8 +961,10 @@ void CdxBag::settleAppends() {
     pendingBeyond_.clear();
     settledTo_ = 0;
     if (!table_ || readOnly_) return;
+    // Under the table's held append lock the count this handle keeps is the file's.
     uint32_t count = table_->cachedCount();
-    if (count <= keyedTo_ || !table_->shared()) count = table_->recCount();
+    if ((count <= keyedTo_ && !table_->appendLockHeld()) || !table_->shared())
+        count = table_->recCount();
     if (!hasMarks_) {
         // A file no one marked yet is taken as it stands, but for this area's own appends.
         keyedTo_ = count;
@@ -1153,18 +1155,21 @@ void CdxBag::unlockWrite() {
     // The closing write: the change counter (shared use), the free list, and the marks taken
     // off, all in the one page write that makes the change visible.
     bool marksOff = busy_ || !keyed_.empty();
-    for (uint32_t r : keyed_) {
+    const std::vector<uint32_t> keyedNow = std::move(keyed_);
+    keyed_.clear();
+    for (uint32_t r : keyedNow) {
         marked_.erase(std::remove(marked_.begin(), marked_.end(), r), marked_.end());
         mine_.erase(std::remove(mine_.begin(), mine_.end(), r), mine_.end());
         pendingBeyond_.erase(std::remove(pendingBeyond_.begin(), pendingBeyond_.end(), r),
                              pendingBeyond_.end());
     }
-    keyed_.clear();
-    // Every record up to the first one still at work has its keys now.
+    // Every record up to the first one still at work has its keys now, and so has any run of
+    // records keyed under this lock that follows (this area's own appends).
     if (settledTo_) {
         uint32_t to = pendingBeyond_.empty()
                           ? settledTo_
                           : *std::min_element(pendingBeyond_.begin(), pendingBeyond_.end()) - 1;
+        while (std::find(keyedNow.begin(), keyedNow.end(), to + 1) != keyedNow.end()) ++to;
         if (to != keyedTo_ || !hasMarks_) marksOff = true;
         keyedTo_ = to;
         settledTo_ = 0;

@@ -438,6 +438,8 @@ bool DbfTable::refreshCount() {
     long long size = file_->size();
     if (size < 0) return false;
     count_ = size > headerLen_ ? uint32_t((size - headerLen_) / recordLen_) : 0;
+    // An append under the held append lock has its number before its first write.
+    if (appended_ && state_ == Buf::Changed && recno_ > count_) count_ = recno_;
     return true;
 }
 
@@ -480,6 +482,12 @@ bool DbfTable::goTo(uint32_t n) {
     if (!goCold()) return false;
     if (shared_ && n > count_) refreshCount();
     return positionOn(n);
+}
+
+bool DbfTable::goEof() {
+    if (!file_ || !goCold()) return false;
+    if (shared_ && !appendHold_) refreshCount();
+    return positionOn(count_ + 1);
 }
 
 bool DbfTable::skipDeleted(int dir) {
@@ -815,13 +823,28 @@ bool DbfTable::holdAppendLock() {
         return false;
     }
     appendHold_ = true;
+    // While it is held only this handle extends the file, so the count stays known.
+    refreshCount();
     return true;
 }
 
 void DbfTable::releaseAppendLock() {
     if (!appendHold_) return;
-    // What was appended under it is written (and keyed) before anyone else may check.
-    goCold();
+    // What was appended under it is written (and keyed) before anyone else may check, and the
+    // header's count follows.
+    const bool written = goCold();
+    if (!written && appended_) {
+        // Never written: given up, so that nothing is written at its number once others may
+        // append again.
+        appended_ = false;
+        state_ = Buf::Valid;
+        count_ = recno_ - 1;
+        positionOn(count_ + 1);
+    }
+    if (headerPending_) {
+        headerPending_ = false;
+        writeHeader(written);
+    }
     appendHold_ = false;
     unlockHeader();
 }
@@ -896,7 +919,9 @@ bool DbfTable::append(bool releaseLocks) {
             raise(gen::kLock, 1038, "Fallo en bloqueo", false, false, 0, "cabecera");
             return false;
         }
-        refreshCount();
+        // Under the held append lock the count is known and the record goes to the file whole
+        // at its first write; the header's count is written as the lock is released.
+        if (!appendHold_) refreshCount();
         n = count_ + 1;
         if (!fileLocked_ && !isLocked(n)) {
             if (releaseLocks) releaseRecordLocks();
@@ -907,16 +932,21 @@ bool DbfTable::append(bool releaseLocks) {
             }
         }
         blankBuffer();
-        bool ok = file_->writeAt(recordOffset(n), buf_.data(), recordLen_);
-        if (!ok) {
-            if (!appendHold_) unlockHeader();
-            raise(gen::kWrite, 1011, kWriteErr, false, false);
-            return false;
+        if (appendHold_) {
+            count_ = n;
+            headerPending_ = true;
+        } else {
+            bool ok = file_->writeAt(recordOffset(n), buf_.data(), recordLen_);
+            if (!ok) {
+                unlockHeader();
+                raise(gen::kWrite, 1011, kWriteErr, false, false);
+                return false;
+            }
+            count_ = n;
+            ok = writeHeader(true);
+            unlockHeader();
+            if (!ok) return false;
         }
-        count_ = n;
-        ok = writeHeader(true);
-        if (!appendHold_) unlockHeader();
-        if (!ok) return false;
     } else {
         n = count_ + 1;
         blankBuffer();
@@ -1175,7 +1205,15 @@ bool DbfTable::isLocked(uint32_t n) const {
 void DbfTable::releaseRecordLocks() {
     if (locks_.empty()) return;
     goCold();
-    for (uint64_t off : lockOffsets_) file_->unlock(off, 1);
+    // Neighbouring bytes (a run of appends) go in one call.
+    std::vector<uint64_t> offs = lockOffsets_;
+    std::sort(offs.begin(), offs.end());
+    for (size_t i = 0; i < offs.size();) {
+        size_t j = i + 1;
+        while (j < offs.size() && offs[j] == offs[j - 1] + 1) ++j;
+        file_->unlock(offs[i], offs[j - 1] - offs[i] + 1);
+        i = j;
+    }
     locks_.clear();
     lockOffsets_.clear();
 }

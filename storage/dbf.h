@@ -166,9 +166,15 @@ public:
     bool put(std::string_view name, const Value& v);
 
     // --- Records
-    // DBAPPEND: a blank record at the end, current and locked (shared mode: written at once
-    // under the header lock). releaseLocks=false keeps the other record locks.
+    // DBAPPEND: a blank record at the end, current and locked. Shared use: written at once
+    // under the header lock, or, while the append lock is held, whole at its first write with
+    // the header's count as the lock is released. releaseLocks=false keeps the other record
+    // locks.
     bool append(bool releaseLocks = true);
+    // The phantom record past the last one (the count read again in shared use).
+    bool goEof();
+    // Writes back a changed buffer, nothing else.
+    bool writeBack() { return goCold(); }
     bool deleteRecord();
     bool recall();
     // Writes back a changed buffer and a pending header; commits to disk when hard commit is on.
@@ -297,6 +303,7 @@ private:
     uint64_t headerLockOffset_ = 0;
     bool headerLocked_ = false;
     bool appendHold_ = false;
+    bool headerPending_ = false;  // appends under the hold whose count is not in the header yet
     uint64_t recordsRead_ = 0;
     int scheme_ = 3;
     bool structural_ = false;
