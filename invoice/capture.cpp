@@ -445,7 +445,12 @@ CapturaFactura::Stored CapturaFactura::store() {
         dt.releaseAppendLock();
         ht.releaseAppendLock();
     };
-    if (!ht.holdAppendLock() || !dt.holdAppendLock()) {
+    // The records of the header and the lines are locked beforehand, so that a refusal comes
+    // before anything is written.
+    if (!ht.holdAppendLock() || !dt.holdAppendLock() || !ht.lockAppends(1) ||
+        !dt.lockAppends(uint32_t(f.lineCount()))) {
+        dt.unlockAll();
+        ht.unlockAll();
         letGo();
         msgStop("No se pudo guardar la factura: la tabla de facturas no se pudo bloquear. No se "
                 "guardo nada.",
@@ -503,15 +508,37 @@ CapturaFactura::Stored CapturaFactura::store() {
     h->put("HORA", Value(hora));
     h->put("HABITACION", Value(f.cHabita));
     h->put("PERSONAS", Value::number(f.nPersonas));
-    ht.writeBack();
+    if (!ht.writeBack()) {  // the error was shown; nothing of the invoice is on file
+        endKeys();
+        letGo();
+        msgStop("No se pudo agregar la factura " + f.cNumFact + "; no se guardo nada, vuelva a "
+                "intentarlo...",
+                oApp().cEmpresa);
+        return Stored::Failed;
+    }
 
     std::vector<uint32_t> written;
     for (long r = 1; r <= f.lineCount(); ++r) {
         LineaFactura l = f.line(r);
         workspace().select("DET_FACT");
-        // A box now would keep every station's invoices waiting; the lines stay locked together
-        // until the last one is keyed.
-        if (!tryAddRec(5, false)) {
+        auto addLine = [&] {
+            workspace().select("DET_FACT");
+            if (!tryAddRec(5)) return false;  // a box now would keep every station waiting
+            d->put("NUMERO", Value(f.cNumFact));
+            d->put("IDARTICULO", Value(l.cIdArtic));
+            d->put("CANTIDAD", Value::number(l.nCant));
+            d->put("PRECIO", Value::number(l.nPrecioU));
+            d->put("PORCIVA", Value::number(l.nPorcIVA));
+            d->put("IVA", Value::number(l.nIVA));
+            d->put("PORCHOSPE", Value::number(l.nPorcHos));
+            d->put("HOSPEDAJE", Value::number(l.nHospeda));
+            d->put("PORCDESC", Value::number(l.nPorcDes));
+            d->put("DESCTO", Value::number(l.nDescto));
+            d->put("IMPORTE", Value::number(l.nImporte));
+            d->put("CONCEPTO1", Value(l.cArticul));
+            return dt.writeBack();
+        };
+        if (!addLine()) {
             endKeys();
             dt.unlockAll();
             ht.unlockAll();
@@ -526,20 +553,7 @@ CapturaFactura::Stored CapturaFactura::store() {
             return Stored::Failed;
         }
         written.push_back(d->recNo());
-        d->put("NUMERO", Value(f.cNumFact));
-        d->put("IDARTICULO", Value(l.cIdArtic));
-        d->put("CANTIDAD", Value::number(l.nCant));
-        d->put("PRECIO", Value::number(l.nPrecioU));
-        d->put("PORCIVA", Value::number(l.nPorcIVA));
-        d->put("IVA", Value::number(l.nIVA));
-        d->put("PORCHOSPE", Value::number(l.nPorcHos));
-        d->put("HOSPEDAJE", Value::number(l.nHospeda));
-        d->put("PORCDESC", Value::number(l.nPorcDes));
-        d->put("DESCTO", Value::number(l.nDescto));
-        d->put("IMPORTE", Value::number(l.nImporte));
-        d->put("CONCEPTO1", Value(l.cArticul));
     }
-    dt.writeBack();  // the last line too, before the keys go in
     endKeys();
     dt.unlockAll();
     ht.unlockAll();

@@ -794,13 +794,22 @@ bool DbfTable::goCold() {
         return true;
     };
     bool ok = observer_ ? observer_->writeRecord(*this, recno_, appended, write) : write();
-    if (!ok) return false;
+    if (!ok) {
+        if (appended && appendHold_ && shared_) {
+            // An append under the hold that could not be written is given up at once: nothing
+            // of it is on file, and nothing is written at its number once others may append.
+            appended_ = false;
+            count_ = recno_ - 1;
+            positionOn(count_ + 1);
+        }
+        return false;
+    }
     dropReadAhead();
     state_ = Buf::Valid;
     if (appended_) {
         appended_ = false;
-        // A shared append wrote the header with the new count already; an exclusive one
-        // writes it at the next flush or close.
+        // A shared append's count is in the header already (or goes there as the held append
+        // lock is released); an exclusive one writes it at the next flush or close.
         updateHeader_ = !shared_;
     }
     releaseMemos();
@@ -832,21 +841,31 @@ void DbfTable::releaseAppendLock() {
     if (!appendHold_) return;
     // What was appended under it is written (and keyed) before anyone else may check, and the
     // header's count follows.
-    const bool written = goCold();
-    if (!written && appended_) {
-        // Never written: given up, so that nothing is written at its number once others may
-        // append again.
-        appended_ = false;
-        state_ = Buf::Valid;
-        count_ = recno_ - 1;
-        positionOn(count_ + 1);
-    }
+    goCold();  // a failure gave the append up
     if (headerPending_) {
         headerPending_ = false;
-        writeHeader(written);
+        writeHeader(true);
     }
     appendHold_ = false;
     unlockHeader();
+}
+
+bool DbfTable::lockAppends(uint32_t k) {
+    if (!file_ || !shared_ || fileLocked_ || !appendHold_ || k == 0) return true;
+    const uint32_t first = count_ + 1;
+    const uint64_t a = layout_.record(first, headerLen_, recordLen_);
+    const uint64_t b = layout_.record(first + k - 1, headerLen_, recordLen_);
+    const uint64_t lo = std::min(a, b), hi = std::max(a, b);
+    if (hi - lo + 1 != k) return true;  // not neighbours: each append takes its own
+    if (!file_->lock(lo, k, true, false)) {
+        raise(gen::kAppendLock, 1024, kAppendLock, false, true);
+        return false;
+    }
+    for (uint32_t i = 0; i < k; ++i) {
+        locks_.push_back(first + i);
+        lockOffsets_.push_back(layout_.record(first + i, headerLen_, recordLen_));
+    }
+    return true;
 }
 
 bool DbfTable::claimAlone() {

@@ -217,6 +217,10 @@ public:
     // when it cannot be had. Nothing to take in exclusive use.
     bool holdAppendLock();
     void releaseAppendLock();
+    // Under the held append lock: the locks of the next k records taken in one call, for a run
+    // of appends (one refusal, raised 40/1024, before anything is written). The appends then
+    // take no lock of their own. True with nothing to take.
+    bool lockAppends(uint32_t k);
     bool appendLockHeld() const { return appendHold_; }
     // The table made this handle's alone while it stays open shared: one attempt, false when
     // another handle (another station, or another area here) has it open. Opens elsewhere are

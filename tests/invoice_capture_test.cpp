@@ -1,7 +1,11 @@
 // The invoice screen's rules without the screen: lines to the cent, numbers, storing from two
 // stations, storing that cannot finish, loading, deleting and the occasional customer.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <filesystem>
 
 #include <thread>
 
@@ -171,28 +175,42 @@ TEST_F(InvoiceCaptureTest, TwoProcessesStoringTheSameProposedNumber) {
 }
 
 TEST_F(InvoiceCaptureTest, ALineThatCannotBeStoredTakesTheWholeInvoiceBack) {
-    // Another station holds the lock of the second line's record.
-    const uint64_t secondLine = 0x7FFFFFFEULL - 2;
-    OtherStation holder([&](OtherStation& me) {
-        int err = 0;
-        auto f = os::File::open(path("datos/det_fact.dbf"), true, os::Share::Shared, &err);
-        if (!f || !f->lock(secondLine, 1, true, false)) return 2;
-        me.ready();
-        me.awaitRelease();
-        return 0;
+    // The disk fills up while the lines go in: the lines' table can grow by one line and a bit.
+    // It is made the largest file first, so that nothing else meets the limit.
+    withTable("datos/det_fact.dbf", [&](WorkArea& a) {
+        for (int i = 0; i < 300; ++i) addRow(a, {{"NUMERO", Value("X000000001")}});
     });
-    ASSERT_TRUE(holder.awaitReady());
+    const auto size = std::filesystem::file_size(path("datos/det_fact.dbf"));
     CapturaFactura cap(1);
     ASSERT_TRUE(cap.open());
     cap.newCycle();
     fill(cap, "0001", {linea(116, 16, 0), linea(119, 16, 3)});
-    EXPECT_EQ(cap.store(), CapturaFactura::Stored::Failed);  // five seconds of retries
-    holder.release();
-    EXPECT_EQ(holder.join(), 0);
+    expectDialogs_ = true;
+    struct sigaction ign {}, old{};
+    ign.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ign, &old);
+    rlimit saved{}, small{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    small = {rlim_t(size + 166 + 80), saved.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &small);
+    const CapturaFactura::Stored stored = cap.store();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    sigaction(SIGXFSZ, &old, nullptr);
+    EXPECT_EQ(stored, CapturaFactura::Stored::Failed);
+    ASSERT_FALSE(dialogs_.empty()) << "the write error was shown";
     EXPECT_EQ(column("datos/facturas.dbf", "NUMERO"), (std::vector<std::string>{"*0000000001"}));
-    EXPECT_EQ(column("datos/det_fact.dbf", "NUMERO"), (std::vector<std::string>{"*0000000001"}));
+    std::vector<std::string> lines = column("datos/det_fact.dbf", "NUMERO");
+    ASSERT_EQ(lines.size(), 301u) << "the line that did not fit left no record";
+    EXPECT_EQ(lines.back(), "*0000000001");
     EXPECT_EQ(counter(), "") << "the counter did not move";
+    EXPECT_NE(op_.shown.back().text.find("linea 2"), std::string::npos);
     EXPECT_NE(op_.shown.back().text.find("se elimino"), std::string::npos);
+    // The next invoice goes in whole after it.
+    expectDialogs_ = false;
+    cap.newCycle();
+    fill(cap, "0001", {linea(116, 16, 0)});
+    EXPECT_EQ(cap.store(), CapturaFactura::Stored::Yes);
+    EXPECT_EQ(column("datos/det_fact.dbf", "NUMERO").size(), 302u);
 }
 
 TEST_F(InvoiceCaptureTest, LoadingDeletingAndTheOccasionalCustomer) {
