@@ -121,6 +121,27 @@ TEST_F(InvoiceCaptureTest, AStoredNumberMovesTheProposalAndTheCounterNeverGoesBa
     cap.f.cNumFact = "B3";
     EXPECT_FALSE(cap.numberValid());
     EXPECT_NE(op_.shown.back().text.find("ya existe"), std::string::npos);
+
+    // Another station keeps the counter's record locked: the invoice is stored all the same,
+    // and the operator is told that the counter stayed behind.
+    OtherStation holder([&](OtherStation& me) {
+        auto c = WorkArea::open(path("config/cfg.dbf"), "", true, false);
+        c->setOrder(1);
+        if (!c->seek(Value("CFACTURA"), false) || !c->table().rlock()) return 2;
+        me.ready();
+        me.awaitRelease();
+        return 0;
+    });
+    ASSERT_TRUE(holder.awaitReady());
+    cap.newCycle();
+    fill(cap, "0001", {linea(100, 16, 3)});
+    op_.answers = {0};  // no more waiting for the lock
+    EXPECT_EQ(cap.store(), CapturaFactura::Stored::Yes);
+    holder.release();
+    EXPECT_EQ(holder.join(), 0);
+    EXPECT_NE(op_.shown.back().text.find("B000000008 se guardo, pero el contador"),
+              std::string::npos);
+    EXPECT_EQ(counter(), "B000000007");
 }
 
 TEST_F(InvoiceCaptureTest, TwoProcessesStoringTheSameProposedNumber) {
@@ -274,6 +295,30 @@ TEST_F(InvoiceCaptureTest, LoadingDeletingAndTheOccasionalCustomer) {
               (std::vector<std::string>{"*0000000001", "0000000002"}));
     EXPECT_EQ(column("datos/det_fact.dbf", "NUMERO"),
               (std::vector<std::string>{"*0000000001", "*0000000001", "0000000002"}));
+
+    // The screen's cycle: the "Eliminar"/"Cancelar" choice dismissed (Escape, close box) does
+    // nothing and asks nothing more.
+    q.close();
+    int rounds = 0;
+    const size_t before = op_.shown.size();
+    op_.answers = {0};
+    fCapFact(
+        3,
+        [&](CapturaFactura& c) {
+            if (rounds++) return 0;
+            c.f.cNumFact = "0000000002";
+            c.numberValid();
+            return 1;
+        },
+        [](CapturaFactura&) { ADD_FAILURE() << "nothing prints here"; });
+    ASSERT_EQ(op_.shown.size(), before + 1);
+    EXPECT_EQ(op_.shown.back().what, "alertbox");
+    EXPECT_EQ(column("datos/facturas.dbf", "NUMERO"),
+              (std::vector<std::string>{"*0000000001", "0000000002"}));
+    ASSERT_TRUE(q.open());
+    q.f.cNumFact = "0000000002";
+    q.numberValid();
+    EXPECT_TRUE(q.f.lCancelada) << "still cancelled";
 }
 
 TEST_F(InvoiceCaptureTest, LinesThatCannotBeStoredOrPrintedAreRefused) {

@@ -14,6 +14,7 @@
 #include "tests/data_fixture.h"
 #include "tests/ui_fixture.h"
 #include "ui/appui.h"
+#include "ui/btnget.h"
 
 namespace wv {
 namespace {
@@ -192,6 +193,23 @@ TEST_F(InvoiceScreenTest, NumberCustomerAndLinesDecideWhatTheCaptureOffers) {
     CapturaWindow window(cap);
     test::whenModal([&](QWidget* w) {
         for (int id : kBilling) EXPECT_FALSE(field(w, id)->isEnabled()) << id;
+
+        // The date's button opens the calendar on the invoice's date, and the day accepted
+        // there comes back to the field.
+        cap.f.dFecha = dateFromYmd(2024, 3, 13);  // a Wednesday
+        window.refresh();
+        auto* date = dynamic_cast<TBtnGet*>(window.dlg.control(102));
+        ASSERT_TRUE(date);
+        test::whenModal(
+            [&](QWidget* c) {
+                QTest::keyClick(c->focusWidget(), Qt::Key_Right);
+                QTest::keyClick(c->focusWidget(), Qt::Key_Return);
+            },
+            w);
+        test::humanClick(date->button());
+        QTest::qWait(20);
+        EXPECT_EQ(cap.f.dFecha, dateFromYmd(2024, 3, 14));
+        EXPECT_NE(shown(w, 102).find("14/03"), std::string::npos) << shown(w, 102);
 
         // A number already stored is refused and the field keeps the focus.
         type(w, 101, "0000000005");
