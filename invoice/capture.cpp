@@ -484,8 +484,28 @@ CapturaFactura::Stored CapturaFactura::store() {
         return Stored::NumberTaken;
     }
     f.cNumFact = *number;
-    workspace().select("FACTURAS");
-    if (!ht.append()) {
+    // Appended and written whole, or nothing of the invoice is on file (a failed write has
+    // been shown).
+    auto addHeader = [&] {
+        workspace().select("FACTURAS");
+        if (!ht.append()) return false;
+        h->put("NUMERO", Value(f.cNumFact));
+        h->put("FECHA", Value(f.dFecha));
+        h->put("IDCLIENTE", Value(f.cIdCliente));
+        h->put("DESCTO", Value::number(f.nDescto));
+        h->put("SUBTOTAL", Value::number(f.nSubtot));
+        h->put("TOTAL", Value::number(f.nTotal));
+        h->put("IVA", Value::number(f.nIva));
+        h->put("HOSPEDAJE", Value::number(f.nHospe));
+        h->put("COME1", Value(f.cComenta1));
+        h->put("COME2", Value(f.cComenta2));
+        h->put("USUARIO", Value(oApp().cIniciales));
+        h->put("HORA", Value(hora));
+        h->put("HABITACION", Value(f.cHabita));
+        h->put("PERSONAS", Value::number(f.nPersonas));
+        return ht.writeBack();
+    };
+    if (!addHeader()) {
         endKeys();
         letGo();
         msgStop("No se pudo agregar la factura " + f.cNumFact + "; no se guardo nada, vuelva a "
@@ -494,33 +514,10 @@ CapturaFactura::Stored CapturaFactura::store() {
         return Stored::Failed;
     }
     const uint32_t header = h->recNo();
-    h->put("NUMERO", Value(f.cNumFact));
-    h->put("FECHA", Value(f.dFecha));
-    h->put("IDCLIENTE", Value(f.cIdCliente));
-    h->put("DESCTO", Value::number(f.nDescto));
-    h->put("SUBTOTAL", Value::number(f.nSubtot));
-    h->put("TOTAL", Value::number(f.nTotal));
-    h->put("IVA", Value::number(f.nIva));
-    h->put("HOSPEDAJE", Value::number(f.nHospe));
-    h->put("COME1", Value(f.cComenta1));
-    h->put("COME2", Value(f.cComenta2));
-    h->put("USUARIO", Value(oApp().cIniciales));
-    h->put("HORA", Value(hora));
-    h->put("HABITACION", Value(f.cHabita));
-    h->put("PERSONAS", Value::number(f.nPersonas));
-    if (!ht.writeBack()) {  // the error was shown; nothing of the invoice is on file
-        endKeys();
-        letGo();
-        msgStop("No se pudo agregar la factura " + f.cNumFact + "; no se guardo nada, vuelva a "
-                "intentarlo...",
-                oApp().cEmpresa);
-        return Stored::Failed;
-    }
 
     std::vector<uint32_t> written;
     for (long r = 1; r <= f.lineCount(); ++r) {
         LineaFactura l = f.line(r);
-        workspace().select("DET_FACT");
         auto addLine = [&] {
             workspace().select("DET_FACT");
             if (!tryAddRec(5)) return false;  // a box now would keep every station waiting
