@@ -141,7 +141,9 @@ RecordForm::Saved RecordForm::save(const std::vector<std::string>& only) {
         }
         code().value = Value(stored);
         writeFields({});
+        const bool written = t.writeBack();  // a failure was shown, and nothing is on file
         t.unlockAll();
+        if (!written) return Saved::NotWritten;
         if (stored != wanted)
             msgInfo("El codigo " + wanted + " fue ocupado desde otra estacion mientras usted "
                     "capturaba; el registro se guardo con el codigo " + stored + ".",

@@ -183,6 +183,7 @@ std::optional<bool> lSaveCfgIf(const std::string& variable, const Value& value,
             std::string text = encode(value, stored.empty() ? 'C' : stored[0]);
             if (!replaces || replaces(upperCase(allTrim(a->get("VALOR").text()))))
                 a->put("VALOR", Value(text));
+            if (!a->table().writeBack()) result = std::nullopt;  // the failure was shown
             a->table().unlockAll();
         }
     } else if (adding && tryAddRec(5)) {
@@ -190,6 +191,7 @@ std::optional<bool> lSaveCfgIf(const std::string& variable, const Value& value,
         a->put("VARIABLE", Value(upperCase(variable)));
         a->put("TIPO", Value(newTipo));
         a->put("VALOR", Value(text));
+        if (!a->table().writeBack()) result = std::nullopt;  // the failure was shown
         a->table().unlockAll();
     } else {
         const bool refused = adding && netErr();

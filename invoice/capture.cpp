@@ -441,16 +441,14 @@ CapturaFactura::Stored CapturaFactura::store() {
     // Their indexes are taken next, as every append takes them: taking them keys any invoice
     // whose station died before writing its keys, so that the check finds it, and the keys of
     // the header and the lines go to each index in one write at the end.
-    auto letGo = [&] {
-        dt.releaseAppendLock();
-        ht.releaseAppendLock();
+    auto letGo = [&] {  // the append locks and the records reserved under them
+        dt.unlockAll();
+        ht.unlockAll();
     };
     // The records of the header and the lines are locked beforehand, so that a refusal comes
     // before anything is written.
     if (!ht.holdAppendLock() || !dt.holdAppendLock() || !ht.lockAppends(1) ||
         !dt.lockAppends(uint32_t(f.lineCount()))) {
-        dt.unlockAll();
-        ht.unlockAll();
         letGo();
         msgStop("No se pudo guardar la factura: la tabla de facturas no se pudo bloquear. No se "
                 "guardo nada.",
@@ -520,7 +518,8 @@ CapturaFactura::Stored CapturaFactura::store() {
         LineaFactura l = f.line(r);
         auto addLine = [&] {
             workspace().select("DET_FACT");
-            if (!tryAddRec(5)) return false;  // a box now would keep every station waiting
+            // A box now would keep every station waiting; the lines' locks are kept together.
+            if (!tryAddRec(5, false)) return false;
             d->put("NUMERO", Value(f.cNumFact));
             d->put("IDARTICULO", Value(l.cIdArtic));
             d->put("CANTIDAD", Value::number(l.nCant));
@@ -536,9 +535,10 @@ CapturaFactura::Stored CapturaFactura::store() {
             return dt.writeBack();
         };
         if (!addLine()) {
+            ht.writeCount();
+            dt.writeCount();
             endKeys();
-            dt.unlockAll();
-            ht.unlockAll();
+            letGo();
             const bool undone = rollBack(header, written);
             msgStop("No se pudo guardar la linea " + std::to_string(r) + " de la factura " +
                         f.cNumFact +
@@ -551,9 +551,11 @@ CapturaFactura::Stored CapturaFactura::store() {
         }
         written.push_back(d->recNo());
     }
+    // The counts in the headers before the keys in the indexes, as for a single append.
+    ht.writeCount();
+    dt.writeCount();
     endKeys();
-    dt.unlockAll();
-    ht.unlockAll();
+    letGo();
     if (f.cIdCliente == kClienteOcasional) {
         WorkArea* o = workspace().selectArea("FAC_OCAS");
         if (addRec(5)) {

@@ -12,8 +12,9 @@ namespace wv {
 namespace {
 const double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                          1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-double pow10(int n) { return n >= 0 && n <= 22 ? kPow10[n] : std::pow(10.0, n); }
 }  // namespace
+
+double pow10(int n) { return n >= 0 && n <= 22 ? kPow10[n] : std::pow(10.0, n); }
 
 double roundTo(double value, int decimals) {
     if (!std::isfinite(value)) return value;
@@ -59,9 +60,13 @@ bool strInto(double value, int width, int decimals, char* out) {
     double r = roundTo(value, decimals);
     if (r == 0) r = 0;  // no negative zero
     char buf[400];
-    int n = std::isfinite(r) && std::fabs(r) < 1e300
-                ? std::snprintf(buf, sizeof buf, "%.*f", decimals > 60 ? 60 : decimals, r)
-                : -1;
+    int n = -1;
+    if (std::isfinite(r) && std::fabs(r) < 1e300) {
+        // As printf's "%.*f" writes it.
+        auto [end, ec] = std::to_chars(buf, buf + sizeof buf, r, std::chars_format::fixed,
+                                       decimals > 60 ? 60 : decimals);
+        if (ec == std::errc()) n = int(end - buf);
+    }
     if (n < 0 || n > width) {
         std::memset(out, '*', width);
         return false;

@@ -6,6 +6,9 @@
 
 namespace wv {
 
+// 10 to the n-th (exact from a table up to 10^22).
+double pow10(int n);
+
 // Rounds half away from zero to the given decimals (tolerant of the binary representation, so
 // that 1.005 rounds to 1.01).
 double roundTo(double value, int decimals);

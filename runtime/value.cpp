@@ -19,7 +19,7 @@ Value Value::number(double d, int decimals) {
     int width = 10;
     double mag = std::fabs(d);
     // Whole part wider than ten positions widens the number instead of overflowing.
-    while (width < 30 && mag >= std::pow(10.0, width - (d < 0 ? 1 : 0))) ++width;
+    while (width < 30 && mag >= pow10(width - (d < 0 ? 1 : 0))) ++width;
     if (decimals > 0) width += 1 + decimals;
     return Value(Number{d, int16_t(width), int16_t(decimals)});
 }

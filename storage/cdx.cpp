@@ -1775,7 +1775,11 @@ bool CdxBag::writeRecord(DbfTable& t, uint32_t recno, bool appended,
         if (c.del || c.ins) changes.push_back(std::move(c));
     }
     if (changes.empty() && !appended) return write();
-    if (!lockWrite()) return false;
+    if (!lockWrite()) {
+        // An append not written is given up by the table: its number goes to the next one.
+        if (appended) mine_.erase(std::remove(mine_.begin(), mine_.end(), recno), mine_.end());
+        return false;
+    }
     // A changed record is marked before it reaches the file: its old keys could not be found
     // again after a crash. An appended one lies past the keyed records and needs no mark.
     if (!appended && !registerRecord(recno)) {

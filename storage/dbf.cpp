@@ -791,6 +791,9 @@ bool DbfTable::goCold() {
         while (!file_->writeAt(recordOffset(recno_), buf_.data(), recordLen_)) {
             if (!raise(gen::kWrite, 1011, kWriteErr, false, false)) return false;
         }
+        // A held append's count follows its record at once (before its keys reach the index),
+        // unless it belongs to a run whose count is written once (lockAppends, writeCount).
+        if (appended && headerPending_ && !countLater_) writeCount();
         return true;
     };
     bool ok = observer_ ? observer_->writeRecord(*this, recno_, appended, write) : write();
@@ -842,16 +845,21 @@ void DbfTable::releaseAppendLock() {
     // What was appended under it is written (and keyed) before anyone else may check, and the
     // header's count follows.
     goCold();  // a failure gave the append up
-    if (headerPending_) {
-        headerPending_ = false;
-        writeHeader(true);
-    }
+    writeCount();
+    countLater_ = false;
     appendHold_ = false;
     unlockHeader();
 }
 
+bool DbfTable::writeCount() {
+    if (!headerPending_) return true;
+    headerPending_ = false;
+    return writeHeader(true);
+}
+
 bool DbfTable::lockAppends(uint32_t k) {
     if (!file_ || !shared_ || fileLocked_ || !appendHold_ || k == 0) return true;
+    countLater_ = true;
     const uint32_t first = count_ + 1;
     const uint64_t a = layout_.record(first, headerLen_, recordLen_);
     const uint64_t b = layout_.record(first + k - 1, headerLen_, recordLen_);

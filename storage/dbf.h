@@ -219,8 +219,11 @@ public:
     void releaseAppendLock();
     // Under the held append lock: the locks of the next k records taken in one call, for a run
     // of appends (one refusal, raised 40/1024, before anything is written). The appends then
-    // take no lock of their own. True with nothing to take.
+    // take no lock of their own, and the run's count goes to the header once: at writeCount(),
+    // which belongs after the run's last write and before its keys go to the index, or as the
+    // lock is released. True with nothing to take.
     bool lockAppends(uint32_t k);
+    bool writeCount();
     bool appendLockHeld() const { return appendHold_; }
     // The table made this handle's alone while it stays open shared: one attempt, false when
     // another handle (another station, or another area here) has it open. Opens elsewhere are
@@ -308,6 +311,7 @@ private:
     bool headerLocked_ = false;
     bool appendHold_ = false;
     bool headerPending_ = false;  // appends under the hold whose count is not in the header yet
+    bool countLater_ = false;     // a run reserved with lockAppends: its count written once
     uint64_t recordsRead_ = 0;
     int scheme_ = 3;
     bool structural_ = false;

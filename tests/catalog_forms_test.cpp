@@ -1,9 +1,12 @@
 // The record forms and the lookup without a screen: a scripted dialog edits the buffers, other
 // stations are other work areas or other processes.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 #include <thread>
 
@@ -116,6 +119,29 @@ TEST_F(CatalogFormsTest, TwoProcessesAddingCustomersAtOnceStoreDistinctCodes) {
     EXPECT_EQ(column("datos/cliente.dbf", "NOMBRE"),
               (std::vector<std::string>{"PRIMERO", "DE OTRA ESTACION", "DE ESTA ESTACION"}));
     EXPECT_EQ(open("CLIENTE")->keyCount(), 3u) << "every record keyed";
+}
+
+TEST_F(CatalogFormsTest, AnAddThatCannotBeWrittenStoresNothingAndTheNextTakesItsPlace) {
+    addCustomer("0001", "PRIMERO");
+    open("CLIENTE");
+    // The disk is full: the table cannot grow.
+    expectDialogs_ = true;
+    struct sigaction ign {}, old{};
+    ign.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ign, &old);
+    rlimit saved{}, full{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    full = {rlim_t(std::filesystem::file_size(path("datos/cliente.dbf"))), saved.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &full);
+    fClientes(kAlta, typing({{"NOMBRE", "PERDIDO"}}));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    sigaction(SIGXFSZ, &old, nullptr);
+    EXPECT_FALSE(dialogs_.empty()) << "the write error was shown";
+    EXPECT_EQ(said("info"), "") << "no code is announced for a record not stored";
+    expectDialogs_ = false;
+    fClientes(kAlta, typing({{"NOMBRE", "GUARDADO"}}));
+    EXPECT_EQ(column("datos/cliente.dbf", "NOMBRE"),
+              (std::vector<std::string>{"PRIMERO", "GUARDADO"}));
 }
 
 TEST_F(CatalogFormsTest, AModifyWritesOnlyOverWhatItLoaded) {

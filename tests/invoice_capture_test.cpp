@@ -180,6 +180,14 @@ TEST_F(InvoiceCaptureTest, TwoProcessesStoringTheSameProposedNumber) {
     EXPECT_EQ(station.join(), 0);
     ASSERT_EQ(s, CapturaFactura::Stored::NumberTaken);
     EXPECT_NE(cap.f.cNumFact, proposed) << "the next free number is proposed";
+    // Nothing of this store stays locked meanwhile: another handle can take the locks of the
+    // next records of both tables.
+    for (const char* table : {"datos/facturas.dbf", "datos/det_fact.dbf"}) {
+        int err = 0;
+        auto f = os::File::open(path(table), true, os::Share::Shared, &err);
+        ASSERT_TRUE(f);
+        EXPECT_TRUE(f->lock(0x7FFFFFFEULL - 10, 10, true, false)) << table;
+    }
     ASSERT_EQ(cap.store(), CapturaFactura::Stored::Yes);
 
     std::vector<std::string> numbers = column("datos/facturas.dbf", "NUMERO");

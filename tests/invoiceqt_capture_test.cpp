@@ -323,9 +323,18 @@ TEST_F(InvoiceScreenTest, TheLineEditorRefusesAZeroPriceAndComputesTheLineOnAcep
     EditorLinea e(cap, 1);
     LineaWindow window(e);
     test::whenModal([&](QWidget* w) {
-        // No code: the article list opens and is dismissed; the line is a free concept.
-        test::whenModal([](QWidget* list) { QTest::keyClick(list->focusWidget(), Qt::Key_Escape); },
-                        w);
+        // No code: the article list opens and is dismissed; the line is a free concept. The
+        // concept is typed once the list is gone (a loaded machine may show it late).
+        bool listed = false;
+        test::whenModal(
+            [&](QWidget* list) {
+                listed = true;
+                QTest::keyClick(list->focusWidget(), Qt::Key_Escape);
+            },
+            w);
+        enter(field(w, 102));
+        for (int i = 0; i < 250 && !listed; ++i) QTest::qWait(20);
+        EXPECT_TRUE(listed);
         type(w, 102, "servicio de lavanderia");
         type(w, 104, "0");
         EXPECT_EQ(op_.shown.back().what, "stop");
