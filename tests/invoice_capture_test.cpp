@@ -203,6 +203,33 @@ TEST_F(InvoiceCaptureTest, TwoProcessesStoringTheSameProposedNumber) {
     EXPECT_EQ(counter(), cap.f.cNumFact);
 }
 
+TEST_F(InvoiceCaptureTest, ARefusedAppendStoresNothingAndTheNumberWaitsForTheNextTry) {
+    // Another station holds the lines' table locked whole (FLOCK).
+    OtherStation holder([&](OtherStation& me) {
+        auto d = WorkArea::open(path("datos/det_fact.dbf"), "OTRA", true, false);
+        if (!d || !d->table().flock()) return 2;
+        me.ready();
+        me.awaitRelease();
+        return 0;
+    });
+    ASSERT_TRUE(holder.awaitReady());
+    CapturaFactura cap(1);
+    ASSERT_TRUE(cap.open());
+    cap.newCycle();
+    fill(cap, "0001", {linea(116, 16, 0), linea(119, 16, 3)});
+    EXPECT_EQ(cap.store(), CapturaFactura::Stored::Failed);
+    EXPECT_EQ(op_.shown.back().what, "stop");
+    EXPECT_NE(op_.shown.back().text.find("No se guardo nada"), std::string::npos);
+    EXPECT_TRUE(column("datos/facturas.dbf", "NUMERO").empty());
+    EXPECT_TRUE(column("datos/det_fact.dbf", "NUMERO").empty());
+    EXPECT_EQ(counter(), "");
+    holder.release();
+    EXPECT_EQ(holder.join(), 0);
+    EXPECT_EQ(cap.store(), CapturaFactura::Stored::Yes);
+    EXPECT_EQ(column("datos/facturas.dbf", "NUMERO"), (std::vector<std::string>{"0000000001"}));
+    EXPECT_EQ(column("datos/det_fact.dbf", "NUMERO").size(), 2u);
+}
+
 TEST_F(InvoiceCaptureTest, ALineThatCannotBeStoredTakesTheWholeInvoiceBack) {
     // The disk fills up while the lines go in: the lines' table can grow by one line and a bit.
     // It is made the largest file first, so that nothing else meets the limit.
