@@ -947,7 +947,7 @@ bool DbfTable::append(bool releaseLocks) {
             return false;
         }
         // Under the held append lock the count is known and the record goes to the file whole
-        // at its first write; the header's count is written as the lock is released.
+        // at its first write, the header's count after it (see goCold and writeCount).
         if (!appendHold_) refreshCount();
         n = count_ + 1;
         if (!fileLocked_ && !isLocked(n)) {
