@@ -254,6 +254,7 @@ std::string CapturaFactura::proposal() {
     std::string n = fGetNewIdFactura();
     workspace().select(back);
     if (n.empty()) return "";
+    if (nextProposal_ && nextProposal_->first == n) return nextProposal_->second;
     while (numberUsed(n)) {
         std::optional<std::string> next = nextInvoiceNumber(n);
         if (!next) return proposeInvoiceNumber(Value(n));  // told: the series is used up
@@ -551,6 +552,13 @@ CapturaFactura::Stored CapturaFactura::store() {
         }
         written.push_back(d->recNo());
     }
+    // The next proposal is checked here, where the indexes are in hand already: it stands
+    // while the counter stays at this invoice's number (any other station storing past it moves
+    // the counter).
+    nextProposal_.reset();
+    std::optional<std::string> following = nextInvoiceNumber(f.cNumFact);
+    std::optional<std::string> free = following;
+    while (free && numberUsed(*free)) free = nextInvoiceNumber(*free);
     // The counts in the headers before the keys in the indexes, as for a single append.
     ht.writeCount();
     dt.writeCount();
@@ -575,11 +583,15 @@ CapturaFactura::Stored CapturaFactura::store() {
     }
     // The counter follows the number used, never back.
     const std::string used = f.cNumFact;
-    if (!lSaveCfgIf("CFACTURA", Value(used),
-                    [&](const std::string& stored) { return counterAdvances(stored, used); }))
+    bool advanced = false;
+    if (!lSaveCfgIf("CFACTURA", Value(used), [&](const std::string& stored) {
+            return advanced = counterAdvances(stored, used);
+        }))
         msgStop("La factura " + used + " se guardo, pero el contador de facturas (CFACTURA) no "
                 "se pudo actualizar: revise el numero que se proponga para la siguiente.",
                 oApp().cEmpresa);
+    else if (advanced && following && free)
+        nextProposal_.emplace(*following, *free);
     workspace().select("FACTURAS");
     h->goTo(header);
     return Stored::Yes;

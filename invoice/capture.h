@@ -17,6 +17,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "data/tables.h"
@@ -141,6 +142,10 @@ private:
     // The header and the lines written so far marked deleted; false when one could not be.
     bool rollBack(uint32_t header, const std::vector<uint32_t>& lines);
     bool open_ = false;
+    // The proposal after the last invoice stored here, checked under that store's locks: the
+    // number the counter gives next, and the first of it and those after it that nobody has.
+    // It holds while the counter still gives that number.
+    std::optional<std::pair<std::string, std::string>> nextProposal_;
 };
 
 // The re-print question of the query: a cancelled invoice is asked about as such, "No" first.

@@ -1285,8 +1285,27 @@ bool DbfTable::flock() {
 
 void DbfTable::unlockAll() {
     if (!file_) return;
+    // Everything is written first: the buffer (and its keys), then a held append's count.
+    goCold();  // a failure gave a held append up
+    if (appendHold_) writeCount();
+    // Then every lock of this handle goes: in one call when they lie in one stretch of the lock
+    // area, which holds no other lock of the handle (the sharing byte lies far beyond it).
+    uint64_t lo = UINT64_MAX, hi = 0;
+    auto span = [&](uint64_t start, uint64_t len) {
+        lo = std::min(lo, start);
+        hi = std::max(hi, start + len - 1);
+    };
+    for (uint64_t off : lockOffsets_) span(off, 1);
+    if (headerLocked_) span(headerLockOffset_, 1);
+    if (fileLocked_) span(fileLockStart_, fileLockLen_);
+    if (lo <= hi && (os::kShareLockOffset < lo || os::kShareLockOffset > hi)) {
+        file_->unlock(lo, hi - lo + 1);
+        locks_.clear();
+        lockOffsets_.clear();
+        headerLocked_ = appendHold_ = countLater_ = fileLocked_ = false;
+        return;
+    }
     releaseRecordLocks();
-    goCold();
     releaseAppendLock();
     if (fileLocked_) {
         file_->unlock(fileLockStart_, fileLockLen_);
