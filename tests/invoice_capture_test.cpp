@@ -110,6 +110,12 @@ TEST_F(InvoiceCaptureTest, AStoredNumberMovesTheProposalAndTheCounterNeverGoesBa
     ASSERT_EQ(cap.store(), CapturaFactura::Stored::Yes);
     cap.newCycle();
     EXPECT_EQ(cap.f.cNumFact, "B000000008");
+    // Another station stored past it and moved the counter: the proposal follows the counter,
+    // not what this station found free after its own store.
+    ASSERT_TRUE(lSaveCfg("CFACTURA", Value("B000000008")));
+    cap.newCycle();
+    EXPECT_EQ(cap.f.cNumFact, "B000000009");
+    ASSERT_TRUE(lSaveCfg("CFACTURA", Value("B000000007")));
 
     // A number typed below the counter is stored, and the counter stays.
     cap.f.cNumFact = "B000000003";
