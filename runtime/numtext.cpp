@@ -23,6 +23,22 @@ double roundTo(double value, int decimals) {
         double r = std::floor(std::fabs(value) / p + 0.5) * p;
         return value < 0 ? -r : r;
     }
+    // Away from a tie the scaled value decides alone: the integer it rounds to, divided by the
+    // power of ten, is the double the decimal way below reads back. Near a tie (where 1.005 is
+    // really 1.00499999...) and for large values, the decimal way decides.
+    if (decimals <= 15) {
+        const double p = pow10(decimals);
+        const double x = std::fabs(value) * p;
+        // Below 2^30 the product and the decimal form differ by under 4e-7, well within the
+        // margin kept from the tie.
+        if (x < 1073741824.0) {
+            const double whole = std::floor(x), frac = x - whole;
+            if (std::fabs(frac - 0.5) > 1e-6) {
+                const double r = (frac > 0.5 ? whole + 1 : whole) / p;
+                return value < 0 ? -r : r;
+            }
+        }
+    }
     // The value as the shortest decimal text that reads back as the same double: that is the
     // number the operator typed or a field holds (1.005, not 1.00499999999999989...), and it is
     // rounded as decimal digits, half away from zero, whatever its size.

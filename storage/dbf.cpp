@@ -418,7 +418,7 @@ int DbfTable::fieldIndex(std::string_view name) const {
         const std::string& f = fields_[i].name;
         if (f.size() == name.size() &&
             std::equal(f.begin(), f.end(), name.begin(), [](char a, char b) {
-                return a == std::toupper(static_cast<unsigned char>(b));
+                return a == b || a == std::toupper(static_cast<unsigned char>(b));
             }))
             return int(i);
     }

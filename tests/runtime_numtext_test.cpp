@@ -46,6 +46,17 @@ TEST(RoundTo, HalfAwayFromZeroDespiteBinaryForm) {
     EXPECT_EQ(roundTo(999999999999.995, 2), 1e12);
     EXPECT_EQ(roundTo(99.995, 2), 100.0) << "the carry crosses the point";
     EXPECT_EQ(roundTo(9.5, 0), 10.0);
+    // Every amount typed with half a cent goes up, whatever its binary form, and one a hair
+    // below half a cent stays down.
+    for (long cents = 0; cents < 100000000; cents += 9973) {
+        auto typed = [&](const char* tail) {
+            return std::stod(std::to_string(cents / 100) + "." +
+                             std::to_string(100 + cents % 100).substr(1) + tail);
+        };
+        ASSERT_EQ(roundTo(typed("5"), 2), double(cents + 1) / 100) << cents;
+        ASSERT_EQ(roundTo(-typed("5"), 2), -double(cents + 1) / 100) << cents;
+        ASSERT_EQ(roundTo(typed("4999"), 2), double(cents) / 100) << cents;
+    }
 }
 
 TEST(Val, LeadingNumber) {
