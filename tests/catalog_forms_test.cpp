@@ -1,8 +1,6 @@
 // The record forms and the lookup without a screen: a scripted dialog edits the buffers, other
 // stations are other work areas or other processes.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -126,16 +124,10 @@ TEST_F(CatalogFormsTest, AnAddThatCannotBeWrittenStoresNothingAndTheNextTakesIts
     open("CLIENTE");
     // The disk is full: the table cannot grow.
     expectDialogs_ = true;
-    struct sigaction ign {}, old{};
-    ign.sa_handler = SIG_IGN;
-    sigaction(SIGXFSZ, &ign, &old);
-    rlimit saved{}, full{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    full = {rlim_t(std::filesystem::file_size(path("datos/cliente.dbf"))), saved.rlim_max};
-    setrlimit(RLIMIT_FSIZE, &full);
-    fClientes(kAlta, typing({{"NOMBRE", "PERDIDO"}}));
-    setrlimit(RLIMIT_FSIZE, &saved);
-    sigaction(SIGXFSZ, &old, nullptr);
+    {
+        test::FileSizeLimit full(std::filesystem::file_size(path("datos/cliente.dbf")));
+        fClientes(kAlta, typing({{"NOMBRE", "PERDIDO"}}));
+    }
     EXPECT_FALSE(dialogs_.empty()) << "the write error was shown";
     EXPECT_EQ(said("info"), "") << "no code is announced for a record not stored";
     expectDialogs_ = false;

@@ -1,8 +1,6 @@
 // The invoice screen's rules without the screen: lines to the cent, numbers, storing from two
 // stations, storing that cannot finish, loading, deleting and the occasional customer.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -248,17 +246,10 @@ TEST_F(InvoiceCaptureTest, ALineThatCannotBeStoredTakesTheWholeInvoiceBack) {
     cap.newCycle();
     fill(cap, "0001", {linea(116, 16, 0), linea(119, 16, 3)});
     expectDialogs_ = true;
-    struct sigaction ign {}, old{};
-    ign.sa_handler = SIG_IGN;
-    sigaction(SIGXFSZ, &ign, &old);
-    rlimit saved{}, small{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    small = {rlim_t(size + 166 + 80), saved.rlim_max};
-    setrlimit(RLIMIT_FSIZE, &small);
-    const CapturaFactura::Stored stored = cap.store();
-    setrlimit(RLIMIT_FSIZE, &saved);
-    sigaction(SIGXFSZ, &old, nullptr);
-    EXPECT_EQ(stored, CapturaFactura::Stored::Failed);
+    {
+        test::FileSizeLimit full(size + 166 + 80);
+        EXPECT_EQ(cap.store(), CapturaFactura::Stored::Failed);
+    }
     ASSERT_FALSE(dialogs_.empty()) << "the write error was shown";
     EXPECT_EQ(column("datos/facturas.dbf", "NUMERO"), (std::vector<std::string>{"*0000000001"}));
     std::vector<std::string> lines = column("datos/det_fact.dbf", "NUMERO");

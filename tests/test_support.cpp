@@ -1,7 +1,10 @@
 #include "tests/test_support.h"
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cstdlib>
 #include <filesystem>
@@ -105,6 +108,22 @@ int pdfPages(const std::string& path) {
          at = bytes.find("/Type /Page", at + 1))
         pages += bytes.compare(at, 12, "/Type /Pages") != 0;
     return pages;
+}
+
+FileSizeLimit::FileSizeLimit(unsigned long long bytes) {
+    savedSignal_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit r{};
+    getrlimit(RLIMIT_FSIZE, &r);
+    savedCur_ = r.rlim_cur;
+    savedMax_ = r.rlim_max;
+    r.rlim_cur = rlim_t(bytes);
+    setrlimit(RLIMIT_FSIZE, &r);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    rlimit r{rlim_t(savedCur_), rlim_t(savedMax_)};
+    setrlimit(RLIMIT_FSIZE, &r);
+    std::signal(SIGXFSZ, savedSignal_);
 }
 
 }  // namespace wv::test

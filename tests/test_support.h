@@ -22,6 +22,20 @@ private:
     std::string path_;
 };
 
+// A full disk for as long as the object lives: no file of this process grows past `bytes` (the
+// write that would is cut short and fails; the signal it raises is ignored meanwhile).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(unsigned long long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    unsigned long long savedCur_ = 0, savedMax_ = 0;
+    void (*savedSignal_)(int) = nullptr;
+};
+
 std::string readBytes(const std::string& path);
 void writeBytes(const std::string& path, const std::string& bytes);
 
