@@ -697,8 +697,9 @@ void fCapFact(int mode, const std::function<int(CapturaFactura&)>& screen,
         if (answer != 1) continue;
         if (mode == 1) {
             CapturaFactura::Stored s;
-            while ((s = cap.store()) == CapturaFactura::Stored::NumberTaken) {
-                // The screen shows the number proposed instead, with everything typed.
+            while ((s = cap.store()) != CapturaFactura::Stored::Yes) {
+                // Not stored (the operator was told why): the screen shows the invoice again with
+                // everything typed, and the number proposed instead when it was taken.
                 answer = screen(cap);
                 if (answer != 1) break;
             }

@@ -207,7 +207,7 @@ TEST_F(InvoiceCaptureTest, TwoProcessesStoringTheSameProposedNumber) {
     EXPECT_EQ(counter(), cap.f.cNumFact);
 }
 
-TEST_F(InvoiceCaptureTest, ARefusedAppendStoresNothingAndTheNumberWaitsForTheNextTry) {
+TEST_F(InvoiceCaptureTest, ARefusedAppendStoresNothingAndTheScreenKeepsTheInvoice) {
     // Another station holds the lines' table locked whole (FLOCK).
     OtherStation holder([&](OtherStation& me) {
         auto d = WorkArea::open(path("datos/det_fact.dbf"), "OTRA", true, false);
@@ -217,20 +217,31 @@ TEST_F(InvoiceCaptureTest, ARefusedAppendStoresNothingAndTheNumberWaitsForTheNex
         return 0;
     });
     ASSERT_TRUE(holder.awaitReady());
-    CapturaFactura cap(1);
-    ASSERT_TRUE(cap.open());
-    cap.newCycle();
-    fill(cap, "0001", {linea(116, 16, 0), linea(119, 16, 3)});
-    EXPECT_EQ(cap.store(), CapturaFactura::Stored::Failed);
-    EXPECT_EQ(op_.shown.back().what, "stop");
-    EXPECT_NE(op_.shown.back().text.find("No se guardo nada"), std::string::npos);
-    EXPECT_TRUE(column("datos/facturas.dbf", "NUMERO").empty());
-    EXPECT_TRUE(column("datos/det_fact.dbf", "NUMERO").empty());
-    EXPECT_EQ(counter(), "");
-    holder.release();
-    EXPECT_EQ(holder.join(), 0);
-    EXPECT_EQ(cap.store(), CapturaFactura::Stored::Yes);
-    EXPECT_EQ(column("datos/facturas.dbf", "NUMERO"), (std::vector<std::string>{"0000000001"}));
+    int round = 0;
+    std::vector<std::string> printed;
+    fCapFact(
+        1,
+        [&](CapturaFactura& cap) {
+            switch (round++) {
+                case 0:
+                    fill(cap, "0001", {linea(116, 16, 0), linea(119, 16, 3)});
+                    return 1;
+                case 1:
+                    // Refused: nothing stored, and the invoice is back on the screen as typed.
+                    EXPECT_NE(op_.shown.back().text.find("No se guardo nada"), std::string::npos);
+                    EXPECT_TRUE(column("datos/facturas.dbf", "NUMERO").empty());
+                    EXPECT_TRUE(column("datos/det_fact.dbf", "NUMERO").empty());
+                    EXPECT_EQ(counter(), "");
+                    EXPECT_EQ(cap.f.cNumFact, "0000000001");
+                    EXPECT_EQ(cap.f.lineCount(), 2);
+                    holder.release();
+                    EXPECT_EQ(holder.join(), 0);
+                    return 1;
+                default: return 0;
+            }
+        },
+        [&](CapturaFactura& cap) { printed.push_back(cap.f.cNumFact); });
+    EXPECT_EQ(printed, (std::vector<std::string>{"0000000001"}));
     EXPECT_EQ(column("datos/det_fact.dbf", "NUMERO").size(), 2u);
 }
 
