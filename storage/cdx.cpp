@@ -961,10 +961,8 @@ void CdxBag::settleAppends() {
     pendingBeyond_.clear();
     settledTo_ = 0;
     if (!table_ || readOnly_) return;
-    // Under the table's held append lock the count this handle keeps is the file's.
     uint32_t count = table_->cachedCount();
-    if ((count <= keyedTo_ && !table_->appendLockHeld()) || !table_->shared())
-        count = table_->recCount();
+    if (count <= keyedTo_ || !table_->shared()) count = table_->recCount();
     if (!hasMarks_) {
         // A file no one marked yet is taken as it stands, but for this area's own appends.
         keyedTo_ = count;

@@ -435,11 +435,12 @@ uint32_t DbfTable::headerCount() {
 // Count and positioning
 
 bool DbfTable::refreshCount() {
+    // While the append lock is held only this handle extends the file: the count it keeps is
+    // the file's (with an append not written yet).
+    if (appendHold_) return true;
     long long size = file_->size();
     if (size < 0) return false;
     count_ = size > headerLen_ ? uint32_t((size - headerLen_) / recordLen_) : 0;
-    // An append under the held append lock has its number before its first write.
-    if (appended_ && state_ == Buf::Changed && recno_ > count_) count_ = recno_;
     return true;
 }
 
@@ -486,7 +487,7 @@ bool DbfTable::goTo(uint32_t n) {
 
 bool DbfTable::goEof() {
     if (!file_ || !goCold()) return false;
-    if (shared_ && !appendHold_) refreshCount();
+    if (shared_) refreshCount();
     return positionOn(count_ + 1);
 }
 
@@ -834,9 +835,9 @@ bool DbfTable::holdAppendLock() {
         raise(gen::kLock, 1038, "Fallo en bloqueo", false, false, 0, "cabecera");
         return false;
     }
-    appendHold_ = true;
-    // While it is held only this handle extends the file, so the count stays known.
+    // Read once now: while it is held only this handle extends the file.
     refreshCount();
+    appendHold_ = true;
     return true;
 }
 
@@ -946,9 +947,9 @@ bool DbfTable::append(bool releaseLocks) {
             raise(gen::kLock, 1038, "Fallo en bloqueo", false, false, 0, "cabecera");
             return false;
         }
-        // Under the held append lock the count is known and the record goes to the file whole
-        // at its first write, the header's count after it (see goCold and writeCount).
-        if (!appendHold_) refreshCount();
+        // Under the held append lock the record goes to the file whole at its first write, the
+        // header's count after it (see goCold and writeCount).
+        refreshCount();
         n = count_ + 1;
         if (!fileLocked_ && !isLocked(n)) {
             if (releaseLocks) releaseRecordLocks();

@@ -232,17 +232,11 @@ TEST_F(MemoDamage, WriteErrors) {
     expectError(rec.errors[0], "24/1011", "Error de escritura", false, false, path);
     // The file may not grow.
     auto m = MemoFile::open(path, false, false);
-    struct sigaction ign {
-    }, old{};
-    ign.sa_handler = SIG_IGN;
-    sigaction(SIGXFSZ, &ign, &old);
-    rlimit saved{}, small{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    small = {good.size(), saved.rlim_max};
-    setrlimit(RLIMIT_FSIZE, &small);
-    bool ok = m->write(0, std::string(500, 'w'), &blk);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    sigaction(SIGXFSZ, &old, nullptr);
+    bool ok;
+    {
+        test::FileSizeLimit full(good.size());
+        ok = m->write(0, std::string(500, 'w'), &blk);
+    }
     EXPECT_FALSE(ok);
     EXPECT_EQ(rec.last(), "24/1011");
 }

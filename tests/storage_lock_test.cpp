@@ -1,11 +1,9 @@
 // The locking protocol between work areas and between processes: record, file and header locks,
 // the append protocol, sharing modes and the errors that go with them.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <functional>
 #include <set>
 
@@ -14,6 +12,7 @@
 
 using namespace wv;
 using wv::test::ErrorRecorder;
+using wv::test::FileSizeLimit;
 using wv::test::readBytes;
 using wv::test::TempDir;
 using wv::test::writeBytes;
@@ -365,10 +364,7 @@ TEST(Locks, WriteFailureIsReported) {
     pid_t child = spawn([&] {
         ErrorRecorder rec;
         auto t = openShared(path);
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit lim{};
-        lim.rlim_cur = lim.rlim_max = 162 + 2 * 28 + 1;
-        setrlimit(RLIMIT_FSIZE, &lim);
+        FileSizeLimit full(162 + 2 * 28 + 1);
         bool ok = t->append();
         return !ok && rec.last() == "24/1011" ? 0 : 1;
     });
